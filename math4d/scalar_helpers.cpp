@@ -1,0 +1,38 @@
+#include "math4d/scalar_helpers.h"
+
+#include <cmath>
+
+float square(float x) {
+    return x * x;
+}
+
+float intPower(float base, int n) {
+    float r = 1.0f;
+    // Counted with a wider type so that n = INT_MIN does not overflow on negation.
+    for (long long i = 0; i < -static_cast<long long>(n); ++i) {
+        r = r / base;
+    }
+    for (int i = 0; i < n; ++i) {
+        r = r * base;
+    }
+    return r;
+}
+
+float truncateDecimals(float x, int n) {
+    // The product stays double: rounding it to float first would turn 28.999... into 29.
+    const double scaled = static_cast<double>(x) * static_cast<double>(intPower(10.0f, n));
+    // Written so that NaN fails the test too.
+    if (!(scaled > -2147483649.0 && scaled < 2147483648.0)) {
+        return x;
+    }
+    const int k = static_cast<int>(scaled);
+    return static_cast<float>(k) / intPower(10.0f, n);
+}
+
+Point3 projectTo3D(Point4 p, Point4 e) {
+    const double px = p.x, py = p.y, pz = p.z, pq = p.q;
+    Point3 r;
+    r.set(static_cast<float>(px - (pq * e.x) / e.q), static_cast<float>(py - (pq * e.y) / e.q),
+          static_cast<float>(pz - (pq * e.z) / e.q));
+    return r;
+}

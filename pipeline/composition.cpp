@@ -1,0 +1,36 @@
+#include "pipeline/composition.h"
+
+#include "math4d/affine_transform.h"
+
+FigureCollection applyAffineCollection(FigureCollection figure, AffineCollection affines,
+                                       float step) {
+    AffineTransform t;
+    for (int i = 0; i < affines.count; ++i) {
+        const Affine& a = affines.records[i];
+        const float* p = a.params;
+        switch (a.type) {
+            case 1:
+                t.scale(p[0], p[1], p[2], p[3], p[4]);
+                break;
+            case 2:
+                t.translate(p[0], p[1], p[2], p[3], p[4]);
+                break;
+            case 3:
+                t.rotate(p[0], p[1], p[2], p[3], p[4], p[5], p[6]);
+                break;
+            case 4:
+                t.scale(step + p[0], p[1], p[2], p[3], p[4]);
+                break;
+            case 5:
+                t.translate(step * p[0], p[1], p[2], p[3], p[4]);
+                break;
+            case 6:
+                t.rotateStep(step * p[0], p[1], p[2], p[3], p[4], p[5], p[6]);
+                break;
+            default:
+                break;  // empty or unknown record: contributes nothing
+        }
+    }
+    t.composite.print("Matrix of Affine");
+    return figure.transform(t);
+}

@@ -1,0 +1,6 @@
+// The figure pass of every frame.
+#pragma once
+
+// Composes the loaded transform list under the global step (printing the matrix), transforms
+// and projects copies of the loaded figure and draws them at figureLineWidth.
+void drawFigure();

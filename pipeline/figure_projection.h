@@ -1,0 +1,25 @@
+// The projected figure: the 3D counterpart of FigureCollection, made fresh for every frame.
+#pragma once
+
+#include "math4d/point.h"
+#include "scene/scene_records.h"
+
+struct Polyline3 {
+    int count = 0;
+    Point3 vertices[kMaxVertices];
+    float red = 0.0f;
+    float green = 0.0f;
+    float blue = 0.0f;
+};
+
+struct FigureCollection3 {
+    int count = 0;
+    int lineLoop = 0;
+    Polyline3 polylines[kMaxPolylines];
+
+    void setPolylineColour(int i, float red, float green, float blue);
+
+    // Draws every polyline with the primitive lineLoop selects, at figureLineWidth; leaves line
+    // width and point size at 1. A polyline with a non-finite vertex is left out.
+    void draw() const;
+};

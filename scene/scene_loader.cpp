@@ -1,0 +1,270 @@
+#include "scene/scene_loader.h"
+
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "app/process_state.h"
+#include "math4d/scalar_helpers.h"
+
+namespace {
+
+// Reads the numeric values of one scene file in order. The first value that is missing or not
+// a number stops the reading for good: every later read fails at once without touching its
+// target, so no loop can run on past the damage, and a failed value is never used.
+class ValueReader {
+public:
+    explicit ValueReader(std::istream& in) : in_(in) {
+        // Integers then follow their prefix: 010 is octal 8, 0x10 is hexadecimal 16.
+        in_.unsetf(std::ios::basefield);
+    }
+
+    // Reads one value into out. describe() names the value for the damage report and is only
+    // called when the read fails.
+    template <typename T, typename Describe>
+    bool read(T& out, Describe describe) {
+        if (stopped_) {
+            return false;
+        }
+        in_ >> std::ws;
+        const bool fileEnded = in_.eof();
+        T value{};
+        if (fileEnded || !(in_ >> value)) {
+            stopped_ = true;
+            reason_ = fileEnded ? " ends before value " : " has no readable number at value ";
+            where_ = describe();
+            return false;
+        }
+        out = value;
+        ++valuesRead_;
+        return true;
+    }
+
+    bool stopped() const { return stopped_; }
+
+    // One line naming the file and the value at which reading stopped.
+    void reportDamage(const char* heading, const char* fileName) const {
+        std::cout << heading << fileName << reason_ << (valuesRead_ + 1) << ", " << where_
+                  << "; reading stopped there" << std::endl;
+    }
+
+private:
+    std::istream& in_;
+    bool stopped_ = false;
+    long long valuesRead_ = 0;
+    const char* reason_ = "";
+    std::string where_;
+};
+
+std::string vertexPart(const char* coordinate, int vertex, int polyline) {
+    return std::string("the ") + coordinate + " of vertex " + std::to_string(vertex) +
+           " of polyline " + std::to_string(polyline);
+}
+
+// Reads the figure file's values into figure, echoing each as it is understood. Polylines and
+// vertices beyond the capacity are read and echoed, so the values stay aligned, but not stored.
+// The figure's count ends as the number of polylines actually stored (a negative count in the
+// file is kept: it is an empty list).
+void readFigure(std::istream& in, const char* fileName, FigureCollection& figure) {
+    ValueReader values(in);
+
+    int lineLoop = 0;
+    if (!values.read(lineLoop, [] { return std::string("the line-loop value"); })) {
+        values.reportDamage("PROBLEM READING FIGURE FILE!!! ", fileName);
+        return;
+    }
+    figure.lineLoop = lineLoop;
+    std::cout << "Line Loop " << lineLoop << std::endl;
+
+    float red = 0.0f, green = 0.0f, blue = 0.0f;
+    const auto colour = [] { return std::string("the colour"); };
+    if (!values.read(red, colour) || !values.read(green, colour) || !values.read(blue, colour)) {
+        values.reportDamage("PROBLEM READING FIGURE FILE!!! ", fileName);
+        return;
+    }
+    std::cout << "Color " << red << " " << green << " " << blue << std::endl;
+
+    int polylineCount = 0;
+    if (!values.read(polylineCount, [] { return std::string("the polyline count"); })) {
+        values.reportDamage("PROBLEM READING FIGURE FILE!!! ", fileName);
+        return;
+    }
+    std::cout << "Number Polylines " << polylineCount << std::endl;
+    if (polylineCount > kMaxPolylines) {
+        std::cout << "Polylines " << kMaxPolylines + 1 << " to " << polylineCount
+                  << " are left out: a figure holds at most " << kMaxPolylines << std::endl;
+    }
+
+    // One working polyline serves every block; only its first count vertices are meaningful.
+    Polyline working;
+    int storedPolylines = 0;
+    for (int i = 0; i < polylineCount && !values.stopped(); ++i) {
+        const int number = i + 1;
+        int vertexCount = 0;
+        if (!values.read(vertexCount, [&] {
+                return "the vertex count of polyline " + std::to_string(number);
+            })) {
+            break;
+        }
+        std::cout << "----- Polyline#" << number << " Number Vertex " << vertexCount << std::endl;
+        if (vertexCount > kMaxVertices) {
+            std::cout << "Vertices " << kMaxVertices + 1 << " to " << vertexCount << " of polyline "
+                      << number << " are left out: a polyline holds at most " << kMaxVertices
+                      << std::endl;
+        }
+
+        int storedVertices = 0;
+        for (int j = 0; j < vertexCount; ++j) {
+            const int vertex = j + 1;
+            float x = 0.0f, y = 0.0f, z = 0.0f, q = 0.0f;
+            if (!values.read(x, [&] { return vertexPart("x", vertex, number); }) ||
+                !values.read(y, [&] { return vertexPart("y", vertex, number); }) ||
+                !values.read(z, [&] { return vertexPart("z", vertex, number); }) ||
+                !values.read(q, [&] { return vertexPart("q", vertex, number); })) {
+                break;
+            }
+            std::cout << "       x,y,z,q " << x << " " << y << " " << z << " " << q << std::endl;
+            if (j < kMaxVertices) {
+                working.setVertex(j, x, y, z, q);
+                storedVertices = j + 1;
+            }
+        }
+        // A damaged polyline keeps the whole vertices read before the damage.
+        working.count = vertexCount <= 0 ? vertexCount : storedVertices;
+        working.setColour(red, green, blue);
+        if (i < kMaxPolylines) {
+            figure.setPolyline(i, working);
+            storedPolylines = i + 1;
+        }
+    }
+    figure.count = polylineCount <= 0 ? polylineCount : storedPolylines;
+    if (values.stopped()) {
+        values.reportDamage("PROBLEM READING FIGURE FILE!!! ", fileName);
+    }
+}
+
+// How many parameters follow a record's type in the file; 0 for an unknown type.
+int parameterCount(int type) {
+    switch (type) {
+        case 1:
+        case 2:
+        case 4:
+        case 5:
+            return 5;
+        case 3:
+        case 6:
+            return 7;
+        default:
+            return 0;
+    }
+}
+
+// Reads the affine file's values into the projection vector and the (already reset) list,
+// echoing each record on one line. Records beyond the capacity are read and echoed but not
+// stored; the list's count ends as the number of records actually stored.
+void readAffines(std::istream& in, const char* fileName, Point4& projection,
+                 AffineCollection& affines) {
+    ValueReader values(in);
+
+    float v[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    static const char* const kAxes[4] = {"x", "y", "z", "q"};
+    for (int c = 0; c < 4; ++c) {
+        if (!values.read(v[c], [&] {
+                return std::string("the ") + kAxes[c] + " of the projection vector";
+            })) {
+            values.reportDamage("PROBLEM READING AFFINE FILE!!! ", fileName);
+            return;
+        }
+    }
+    std::cout << "Projection Vector (x,y,z,q) " << v[0] << " " << v[1] << " " << v[2] << " " << v[3]
+              << std::endl;
+    projection.set(v[0], v[1], v[2], v[3]);
+
+    int affineCount = 0;
+    if (!values.read(affineCount, [] { return std::string("the affine count"); })) {
+        values.reportDamage("PROBLEM READING AFFINE FILE!!! ", fileName);
+        return;
+    }
+    std::cout << "Number Affine  " << affineCount << std::endl;
+    if (affineCount > kMaxAffines) {
+        std::cout << "Affines " << kMaxAffines + 1 << " to " << affineCount
+                  << " are left out: the list holds at most " << kMaxAffines << std::endl;
+    }
+
+    int storedAffines = 0;
+    for (int i = 0; i < affineCount; ++i) {
+        const int number = i + 1;
+        int type = 0;
+        if (!values.read(type, [&] { return "the type of affine " + std::to_string(number); })) {
+            break;
+        }
+        std::cout << "----- Affine#" << number << " Type " << type;
+
+        const int wanted = parameterCount(type);
+        float p[7] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+        for (int k = 0; k < wanted; ++k) {
+            if (!values.read(p[k], [&] {
+                    return "parameter " + std::to_string(k + 1) + " of affine " +
+                           std::to_string(number);
+                })) {
+                break;
+            }
+        }
+        if (values.stopped()) {
+            std::cout << std::endl;
+            break;
+        }
+        if (wanted > 0) {
+            // Echoed as read: rotation angles still in degrees.
+            std::cout << " Parameters:";
+            for (int k = 0; k < wanted; ++k) {
+                std::cout << " " << p[k];
+            }
+        }
+        std::cout << std::endl;
+
+        if (i < kMaxAffines) {
+            if (wanted == 5) {
+                affines.setAffine(i, type, p[0], p[1], p[2], p[3], p[4], 1.0f, 1.0f);
+            } else if (wanted == 7) {
+                const float radians = static_cast<float>(static_cast<double>(p[0]) * kPi / 180.0);
+                affines.setAffine(i, type, radians, p[1], p[2], p[3], p[4], p[5], p[6]);
+            }
+            // An unknown type leaves the record empty but still takes its place in the list.
+            storedAffines = i + 1;
+        }
+    }
+    affines.count = affineCount <= 0 ? affineCount : storedAffines;
+    if (values.stopped()) {
+        values.reportDamage("PROBLEM READING AFFINE FILE!!! ", fileName);
+    }
+}
+
+}  // namespace
+
+void readSpecialFiles(const char* figureName, const char* affineName) {
+    std::cout << "Start Read Special Files " << std::endl;
+
+    std::ifstream in(figureName);
+    if (in.fail()) {
+        std::cout << "PROBLEM WITH FIGURE FILE!!! " << figureName << std::endl;
+        return;
+    }
+    std::cout << "File Figure Collection " << figureName << " read successfull!" << std::endl;
+    readFigure(in, figureName, loadedFigure);
+    in.close();
+    // A damaged figure file must not fail the reading of the affine file.
+    in.clear();
+
+    in.open(affineName);
+    loadedAffines.reset();
+    if (in.fail()) {
+        std::cout << "PROBLEM WITH AFFINE FILE!!! " << affineName << std::endl;
+        return;
+    }
+    std::cout << "File Affine Collection " << affineName << " read successfull!" << std::endl;
+    readAffines(in, affineName, projectionVector, loadedAffines);
+
+    std::cout << "Finish Read Special Files " << std::endl;
+    std::cout << "===========================" << std::endl;
+}

@@ -1,0 +1,10 @@
+// Reads the two scene files into the process-wide figure, transform list and projection vector.
+#pragma once
+
+// Figure file: line-loop value, colour, polyline count, then per polyline a vertex count and
+// x y z q per vertex. Affine file: projection vector, record count, then per record a type and
+// its parameters (rotation angles in degrees). Tokens are whitespace-separated; integers may be
+// octal (leading 0) or hexadecimal (0x). Everything read is echoed on standard output.
+// A file that cannot be opened, ends early or holds a non-number is reported on one line; what
+// was read before stays. At most 90 polylines, vertices per polyline and records are kept.
+void readSpecialFiles(const char* figureName, const char* affineName);

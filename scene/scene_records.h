@@ -1,0 +1,68 @@
+// The scene records: the figure (polylines of 4D vertices) and the list of affine transforms.
+// Plain values of fixed capacity with no pointers, copied whole; no accessor checks an index.
+#pragma once
+
+#include "math4d/point.h"
+
+class AffineTransform;
+struct FigureCollection3;
+
+constexpr int kMaxVertices = 90;   // vertices in one polyline
+constexpr int kMaxPolylines = 90;  // polylines in one figure
+constexpr int kMaxAffines = 90;    // records in one transform list
+
+// One coloured polyline; only vertices[0] to vertices[count-1] are meaningful.
+struct Polyline {
+    int count = 0;
+    Point4 vertices[kMaxVertices];
+    float red = 0.0f;  // colour components go to OpenGL unchanged, unclamped
+    float green = 0.0f;
+    float blue = 0.0f;
+
+    // j in 0..89; count is not changed.
+    void setVertex(int j, float x, float y, float z, float q);
+    void setColour(float r, float g, float b);
+    // Copies red, green and blue from source, nothing else.
+    void copyColour(const Polyline& source);
+};
+
+// The figure. lineLoop selects how every polyline is drawn: 0 open strip, 1 closed loop,
+// 3 separate points; any other value draws nothing.
+struct FigureCollection {
+    int count = 0;
+    int lineLoop = 0;
+    Polyline polylines[kMaxPolylines];
+
+    // Stores p's colour, count and first count vertices into polylines[i]; later slots keep
+    // what they held.
+    void setPolyline(int i, Polyline p);
+    void copyPolylineColour(int i, const Polyline& source);
+
+    // A new figure with every vertex replaced by transform.composite x (x, y, z, q, 1).
+    FigureCollection transform(AffineTransform transform) const;
+    // A new 3D figure: every vertex slid along direction onto q = 0 (see projectTo3D).
+    FigureCollection3 project(Point4 direction) const;
+    // Projects along the current projection vector and draws the result with OpenGL.
+    void draw() const;
+};
+
+// One elementary transform. type 1 scale, 2 translate, 3 rotate, 4-6 their animated forms;
+// 0 marks an empty record and any value outside 1..6 is skipped by the composition.
+struct Affine {
+    float params[7] = {};
+    int type = 0;
+
+    void set(int newType, float p0, float p1, float p2, float p3, float p4, float p5, float p6);
+};
+
+// The transform list, applied in index order; only records[0] to records[count-1] are used.
+struct AffineCollection {
+    Affine records[kMaxAffines];
+    int count = 0;
+
+    // count 0 and every record empty (type 0, all parameters 0).
+    void reset();
+    // Sets records[i]; count is not changed.
+    void setAffine(int i, int type, float p0, float p1, float p2, float p3, float p4, float p5,
+                   float p6);
+};

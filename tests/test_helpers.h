@@ -1,0 +1,130 @@
+// Shared test helpers: console capture, scratch scene files, figure builders and a matrix
+// tolerance check.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "app/process_state.h"
+#include "math4d/matrix5.h"
+#include "scene/scene_records.h"
+
+// Collects everything written to std::cout while it lives.
+class CaptureStdout {
+public:
+    CaptureStdout() : saved_(std::cout.rdbuf(buffer_.rdbuf())) {}
+    ~CaptureStdout() { std::cout.rdbuf(saved_); }
+    CaptureStdout(const CaptureStdout&) = delete;
+    CaptureStdout& operator=(const CaptureStdout&) = delete;
+
+    std::string text() const { return buffer_.str(); }
+    void clear() { buffer_.str(""); }
+
+private:
+    std::ostringstream buffer_;
+    std::streambuf* saved_;
+};
+
+// A fresh directory under /tmp, removed with its files when the object goes.
+class ScratchDir {
+public:
+    ScratchDir() {
+        char pattern[] = "/tmp/tessaview-test-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        path_ = made != nullptr ? made : "/tmp";
+    }
+    ~ScratchDir() {
+        const std::string command = "rm -rf '" + path_ + "'";
+        if (std::system(command.c_str()) != 0) {
+            std::cerr << "could not remove " << path_ << "\n";
+        }
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    // Writes contents to the named file in the directory and returns its full path.
+    std::string write(const std::string& name, const std::string& contents) const {
+        const std::string full = path_ + "/" + name;
+        std::ofstream(full, std::ios::binary) << contents;
+        return full;
+    }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Puts every process-wide record back to its value before start-up.
+inline void resetProcessState() {
+    loadedFigure = FigureCollection{};
+    loadedAffines = AffineCollection{};
+    projectionVector = Point4{};
+    globalStep = 0.0f;
+    camera = OrbitCamera{};
+    OrbitCamera::azimuth = 0.0f;
+    OrbitCamera::elevation = 0.0f;
+    showFigure = 1;
+    showDropLines = 0;
+    figureLineWidth = 1.0f;
+    lastMouseX = -1;
+    lastMouseY = -1;
+    mouseButton = 0;
+}
+
+inline Point4 point4(float x, float y, float z, float q) {
+    Point4 p;
+    p.set(x, y, z, q);
+    return p;
+}
+
+// A polyline of the given vertices in one colour.
+inline Polyline makePolyline(std::initializer_list<Point4> vertices, float red = 1.0f,
+                             float green = 0.0f, float blue = 0.0f) {
+    Polyline p;
+    for (const Point4& v : vertices) {
+        p.setVertex(p.count, v.x, v.y, v.z, v.q);
+        ++p.count;
+    }
+    p.setColour(red, green, blue);
+    return p;
+}
+
+// The unit square in the xy plane at the given q, counter-clockwise from (0, 0).
+inline Polyline unitSquare(float q = 0.0f) {
+    return makePolyline(
+        {point4(0, 0, 0, q), point4(1, 0, 0, q), point4(1, 1, 0, q), point4(0, 1, 0, q)});
+}
+
+// A figure of the given polylines drawn with the given line-loop value.
+inline FigureCollection makeFigure(std::initializer_list<Polyline> polylines, int lineLoop = 1) {
+    FigureCollection f;
+    f.lineLoop = lineLoop;
+    for (const Polyline& p : polylines) {
+        f.setPolyline(f.count, p);
+        ++f.count;
+    }
+    return f;
+}
+
+// Element-wise comparison within an absolute tolerance, for where exactness is not the point.
+inline ::testing::AssertionResult matricesNear(const Matrix5& a, const Matrix5& b,
+                                               float tolerance = 1e-6f) {
+    for (int r = 1; r <= 5; ++r) {
+        for (int c = 1; c <= 5; ++c) {
+            if (!(std::fabs(a.get(r, c) - b.get(r, c)) <= tolerance)) {
+                return ::testing::AssertionFailure()
+                       << "element (" << r << "," << c << "): " << a.get(r, c) << " vs "
+                       << b.get(r, c);
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
