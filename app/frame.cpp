@@ -1,0 +1,62 @@
+// Start-up state and the per-frame drawing pass.
+#include "app/frame.h"
+
+#include <GL/glu.h>
+#include <GL/glut.h>
+
+#include <iostream>
+
+#include "app/process_state.h"
+#include "app/status.h"
+#include "pipeline/figure_draw.h"
+#include "scene/scene_loader.h"
+
+namespace {
+constexpr double kFieldOfViewDegrees = 50.0;
+constexpr double kNearPlane = 0.3;
+constexpr double kFarPlane = 300.0;
+// Length along q of the axis point whose image the status readout marks.
+constexpr float kMarkerLength = 3.0f;
+constexpr const char* kFigureFile = "kvoTessa1F.txt";
+constexpr const char* kAffineFile = "kvoTessa1A.txt";
+}  // namespace
+
+void init() {
+    globalStep = 0.0f;
+    camera.setDefaults();
+
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // The aspect ratio is the float quotient of the fixed window size, widened.
+    const float aspect = kWindowWidth / kWindowHeight;
+    gluPerspective(kFieldOfViewDegrees, static_cast<double>(aspect), kNearPlane, kFarPlane);
+
+    readSpecialFiles(kFigureFile, kAffineFile);
+}
+
+void display() {
+    std::cout << "           Start Draw           " << std::endl;
+
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(camera.eye.x, camera.eye.y, camera.eye.z, camera.target.x, camera.target.y,
+              camera.target.z, camera.up.x, camera.up.y, camera.up.z);
+
+    camera.drawGridIfShown();
+    camera.drawAxesIfShown();
+    // The axes flag also governs the q-axis marker and the status lines.
+    if (camera.axesShown == 1) {
+        drawStatus(kMarkerLength);
+    }
+    if (showFigure == 1) {
+        drawFigure();
+    }
+
+    std::cout << "-----------End Draw-----------" << std::endl;
+    std::cout << "==============================" << std::endl;
+    glFlush();
+    glutSwapBuffers();
+}
