@@ -10,7 +10,11 @@ scripts/install-deps.sh
 jobs=$(nproc)
 
 echo "== Format check"
-git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  git ls-files '*.cpp' '*.h'
+else
+  find app math4d scene pipeline viewer tests fuzz bench -name '*.cpp' -o -name '*.h'
+fi | xargs clang-format --dry-run --Werror
 
 echo "== Build (warnings are errors)"
 cmake -S . -B build -G Ninja -DTESSAVIEW_WERROR=ON >/dev/null
