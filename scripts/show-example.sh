@@ -1,23 +1,37 @@
 #!/usr/bin/env bash
-# Shows the tesseract example: runs the program on examples/tesseract.
+# Shows an example: runs the program on a folder of examples/ (default: the tesseract).
 #
-#   scripts/show-example.sh PATH_TO_TESSAVIEW [SCREENSHOT.png]
+#   scripts/show-example.sh [-e NAME] PATH_TO_TESSAVIEW [SCREENSHOT.png]
 #
-# With a usable X display ($DISPLAY) the program simply runs there; close its window to end it.
+# NAME is a folder of examples/, such as 24-cell. With a usable X display ($DISPLAY) the program
+# simply runs there; close its window to end it.
 # Without one it runs on a private Xvfb: once the first frame is drawn it gets the keys
-# ">" three times (the figure turns 45 degrees in the xq plane) and "o" (lines 2 pixels wide),
-# then a screenshot of the window is saved
+# ">" three times (the bundled examples turn 45 degrees in the xq plane) and "o" (lines 2 pixels
+# wide), then a screenshot of the window is saved
 # (default: ${TMPDIR:-/tmp}/tessaview-example.png) and the program and Xvfb are stopped.
 # The headless path needs Xvfb, xdotool and ImageMagick's import.
 set -euo pipefail
 
+name=tesseract
+if [[ "${1:-}" == "-e" ]]; then
+    if [[ $# -lt 2 ]]; then
+        echo "usage: $0 [-e NAME] PATH_TO_TESSAVIEW [SCREENSHOT.png]" >&2
+        exit 2
+    fi
+    name="$2"
+    shift 2
+fi
 if [[ $# -lt 1 || $# -gt 2 ]]; then
-    echo "usage: $0 PATH_TO_TESSAVIEW [SCREENSHOT.png]" >&2
+    echo "usage: $0 [-e NAME] PATH_TO_TESSAVIEW [SCREENSHOT.png]" >&2
     exit 2
 fi
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-example="$here/../examples/tesseract"
+example="$here/../examples/$name"
+if [[ "$name" == */* || ! -f "$example/kvoTessa1F.txt" || ! -f "$example/kvoTessa1A.txt" ]]; then
+    echo "no example '$name'; the examples are:" $(ls "$here/../examples") >&2
+    exit 2
+fi
 binary="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 shot="${2:-${TMPDIR:-/tmp}/tessaview-example.png}"
 case "$shot" in
@@ -80,7 +94,7 @@ wait_for() {
 # resetting when its last client leaves (a client connecting then fails to open the display).
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
-has_display_number() { grep -q '^[0-9][0-9]*$' "$work/display"; }
+has_display_number() { grep -qs '^[0-9][0-9]*$' "$work/display"; }
 if ! wait_for has_display_number; then
     echo "Xvfb did not start" >&2
     exit 1
@@ -91,7 +105,7 @@ unset XAUTHORITY
 (cd "$example" && exec "$binary") >"$work/console.txt" 2>"$work/stderr.txt" &
 app_pid=$!
 
-frames() { grep -c '^==============================$' "$work/console.txt" || true; }
+frames() { grep -sc '^==============================$' "$work/console.txt" || true; }
 has_frames() { [[ "$(frames)" -ge "$1" ]]; }
 if ! wait_for has_frames 1; then
     echo "the program drew no frame; its error output:" >&2

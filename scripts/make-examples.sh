@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Regenerates the figure examples in examples/ with tessascene, so each one can be made again
+# from its command below. The tesseract example is written by hand and is not touched.
+#
+#   scripts/make-examples.sh [PATH_TO_TESSASCENE [OUTPUT_FOLDER]]
+#
+# Defaults: build/tessascene/tessascene and examples/. The tool's tests write into a scratch
+# folder and compare it with examples/, so a change to the tool that changes an example shows.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+tool="${1:-$here/../build/tessascene/tessascene}"
+root="${2:-$here/../examples}"
+
+if [[ ! -x "$tool" ]]; then
+    echo "not an executable: $tool (build it with: cmake --build build --target tessascene)" >&2
+    exit 2
+fi
+
+# example FOLDER tessascene-arguments...
+example() {
+    local folder="$1"
+    shift
+    "$tool" generate "$@" -o "$root/$folder" >/dev/null
+}
+
+example 5-cell          5-cell --rotate yq:40
+example 16-cell         16-cell
+example 24-cell         24-cell
+example 120-cell        120-cell
+example 600-cell        600-cell
+example duoprism-5-7    duoprism:5,7
+example clifford-torus  clifford-torus
+example 3-sphere        3-sphere

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+#include <set>
+#include <utility>
+#include <vector>
+
+// A 4D figure as its vertices and undirected edges, the form every generator and importer
+// produces and the trail builder consumes. Coordinates are doubles; they become float32 only
+// when the scene files are written.
+struct EdgeGraph {
+    std::vector<std::array<double, 4>> vertices;  // x, y, z, q
+    std::vector<std::pair<int, int>> edges;       // first < second, each pair once
+
+    // Adds a vertex; returns its index.
+    int addVertex(double x, double y, double z, double q) {
+        vertices.push_back({x, y, z, q});
+        return static_cast<int>(vertices.size()) - 1;
+    }
+
+    // Adds the edge a-b unless it is a loop (a == b) or already present, in either direction.
+    // Indices must already name vertices. Returns whether the edge was new.
+    bool addEdge(int a, int b) {
+        if (a == b) {
+            return false;
+        }
+        const std::pair<int, int> edge = a < b ? std::make_pair(a, b) : std::make_pair(b, a);
+        if (!known_.insert(edge).second) {
+            return false;
+        }
+        edges.push_back(edge);
+        return true;
+    }
+
+private:
+    std::set<std::pair<int, int>> known_;
+};

@@ -1,0 +1,476 @@
+// tessascene: writes the two scene files of the viewer for a generated or imported 4D figure.
+
+#include <array>
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tessascene/geomview_import.h"
+#include "tessascene/polytopes.h"
+#include "tessascene/scene_writer.h"
+#include "tessascene/trails.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitBadFigure = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kHelp = R"(Usage: tessascene generate FIGURE [OPTIONS]
+       tessascene import FILE [OPTIONS]
+       tessascene --help
+
+Writes the viewer's scene files kvoTessa1F.txt (the figure) and kvoTessa1A.txt (projection
+vector and transforms) into a folder. Start the viewer in that folder to see the figure.
+
+Commands:
+  generate FIGURE   a generated figure, one of:
+      5-cell            the 4-simplex: 5 vertices, 10 edges
+      tesseract         also 8-cell: 16 vertices, 32 edges
+      16-cell           8 vertices, 24 edges
+      24-cell           24 vertices, 96 edges
+      120-cell          600 vertices, 1200 edges
+      600-cell          120 vertices, 720 edges
+      duoprism[:P,Q]    a P-gon times a Q-gon, all edges equal: P*Q vertices, 2*P*Q edges
+                        (default 5,7)
+      clifford-torus[:M,N]
+                        an M x N grid on the torus (cos a, sin a, cos b, sin b)/sqrt(2)
+                        (default 16,16)
+      3-sphere[:RINGS,CIRCLES]
+                        great circles of the Hopf fibration that fill the 3-sphere: the
+                        circles over CIRCLES points on each of RINGS circles of latitude
+                        (default 2,8), each a polygon of 40 edges
+  import FILE       a 4D figure in an OFF-family text file (4OFF, nOFF with n = 4, 4VECT, 4SKEL);
+                    faces and polylines become edges
+
+Options (for both commands; OPTION VALUE and OPTION=VALUE both work):
+  -o, --output DIR          folder for the two files, created when missing (default: .)
+  --size R|keep             scale the figure about the origin so that its farthest vertex lies
+                            at distance R (default: a size that suits the figure, 2 for an
+                            import); keep leaves the coordinates as they are
+  --color R,G,B             colour of the figure, each component from 0 to 1
+  --line-loop 0|1|3         how the viewer draws the polylines:
+                              0  open polylines (default)
+                              1  closed loops; every vertex needs an even number of edges
+                              3  the vertices as points (also vertices without edges)
+  --projection X,Y,Z,Q      the projection vector; Q must not be 0 (default 0.4,-0.3,0.2,1)
+  --scale F                 a fixed scaling by F (transform type 1)
+  --rotate PLANE:DEG        a fixed rotation by DEG degrees (type 3); may be repeated
+  --spin PLANE[:DEG]        a rotation by DEG degrees per global step (type 6), which the keys
+                            > and < animate (default DEG 15); may be repeated. Without any
+                            --spin the figure spins in xq by 15 degrees; --spin none spins nothing
+  -h, --help                show this help and exit
+
+PLANE is one of xy xz xq yz yq zq; the reversed name (qx, ...) turns the other way. The affine
+file lists the transforms in this order: --scale, each --rotate, each --spin, each in the order
+given. They act in that order, the first one first.
+
+The edges are drawn as few continuous lines as possible. A figure file holds at most 90
+polylines of at most 90 vertices; a figure that does not fit is refused with how much it
+overshoots. No file is written when anything goes wrong.
+
+Exit status:
+  0  the two files were written
+  1  the figure cannot be made, imported, fitted into a figure file or written
+  2  wrong command line
+)";
+
+// A rotation in one coordinate plane; plane indexes the weights xy, xz, xq, yz, yq, zq.
+struct PlaneTurn {
+    int plane = 0;
+    double degrees = 0.0;
+};
+
+struct Options {
+    std::string command;  // "generate" or "import"
+    std::string operand;  // the figure name or the file
+    std::string output = ".";
+    std::optional<double> size;  // 0: keep the coordinates
+    std::optional<std::array<double, 3>> colour;
+    int lineLoop = 0;
+    Vertex4 projection = {0.4, -0.3, 0.2, 1.0};
+    std::optional<double> scale;
+    std::vector<PlaneTurn> rotations;
+    std::vector<PlaneTurn> spins;
+    bool spinGiven = false;
+    bool help = false;
+};
+
+// What generate knows about one figure.
+struct Generator {
+    const char* name;
+    int parameterCount;            // 0 or 2
+    std::array<int, 2> defaults;   // of the parameters
+    int minimum;                   // of each parameter
+    int maximum;                   // of each parameter: keeps a typo from exhausting memory
+    double size;                   // circumradius
+    std::array<double, 3> colour;  // red, green, blue
+    EdgeGraph (*make)(int, int);
+};
+
+// Adapters to the table's signature; the fixed polytopes take no parameters.
+// clang-format off
+EdgeGraph fiveCell(int, int) { return makeFiveCell(); }
+EdgeGraph tesseract(int, int) { return makeTesseract(); }
+EdgeGraph sixteenCell(int, int) { return makeSixteenCell(); }
+EdgeGraph twentyFourCell(int, int) { return makeTwentyFourCell(); }
+EdgeGraph oneTwentyCell(int, int) { return makeOneTwentyCell(); }
+EdgeGraph sixHundredCell(int, int) { return makeSixHundredCell(); }
+EdgeGraph threeSphere(int rings, int circles) { return makeHopfCircles(rings, circles, 40); }
+// clang-format on
+
+// Sizes fill the viewer's start view; the 120-cell and 600-cell are larger for their detail.
+const std::vector<Generator>& generators() {
+    // clang-format off
+    static const std::vector<Generator> table = {
+        {"5-cell",         0, {0, 0},   0, 0,    2.0, {0.85, 0.1, 0.1},   fiveCell},
+        {"tesseract",      0, {0, 0},   0, 0,    2.0, {1.0, 0.5, 0.0},    tesseract},
+        {"8-cell",         0, {0, 0},   0, 0,    2.0, {1.0, 0.5, 0.0},    tesseract},
+        {"16-cell",        0, {0, 0},   0, 0,    2.0, {0.1, 0.55, 0.1},   sixteenCell},
+        {"24-cell",        0, {0, 0},   0, 0,    2.0, {0.6, 0.1, 0.7},    twentyFourCell},
+        {"120-cell",       0, {0, 0},   0, 0,    2.2, {0.1, 0.3, 0.8},    oneTwentyCell},
+        {"600-cell",       0, {0, 0},   0, 0,    2.2, {0.0, 0.5, 0.5},    sixHundredCell},
+        {"duoprism",       2, {5, 7},   3, 1000, 1.8, {0.55, 0.45, 0.0},  makeDuoprism},
+        {"clifford-torus", 2, {16, 16}, 3, 1000, 1.8, {0.8, 0.1, 0.4},    makeCliffordTorus},
+        {"3-sphere",       2, {2, 8},   1, 90,   1.8, {0.25, 0.25, 0.45}, threeSphere},
+    };
+    // clang-format on
+    return table;
+}
+
+constexpr double kImportSize = 2.0;
+const std::array<double, 3> kImportColour = {0.2, 0.2, 0.7};
+
+// Splits text at commas.
+std::vector<std::string> splitCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t comma = text.find(','); comma != std::string::npos; comma = text.find(',', start)) {
+        parts.push_back(text.substr(start, comma - start));
+        start = comma + 1;
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+// A whole decimal number that fits a 32-bit float; nothing else may follow it.
+bool parseNumber(const std::string& text, double& value) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) {
+        return false;
+    }
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && fitsFloat(value);
+}
+
+// Exactly count comma-separated numbers.
+bool parseNumbers(const std::string& text, size_t count, std::vector<double>& values) {
+    const std::vector<std::string> parts = splitCommas(text);
+    values.assign(parts.size(), 0.0);
+    if (parts.size() != count) {
+        return false;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (!parseNumber(parts[i], values[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool parseInt(const std::string& text, int low, int high, int& value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 9) {
+        return false;
+    }
+    value = std::stoi(text);
+    return value >= low && value <= high;
+}
+
+// PLANE or PLANE:DEG; a reversed plane name negates the angle.
+bool parsePlaneTurn(const std::string& text, bool angleOptional, PlaneTurn& turn) {
+    static const char* const kPlanes[6] = {"xy", "xz", "xq", "yz", "yq", "zq"};
+    const size_t colon = text.find(':');
+    const std::string plane = text.substr(0, colon);
+    turn.degrees = 15.0;
+    if (colon == std::string::npos ? !angleOptional
+                                   : !parseNumber(text.substr(colon + 1), turn.degrees)) {
+        return false;
+    }
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = kPlanes[i];
+        if (plane == name || plane == std::string(name.rbegin(), name.rend())) {
+            turn.plane = i;
+            if (plane != name) {
+                turn.degrees = -turn.degrees;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+// Reads the command line into options. Returns false with a message for a usage error.
+bool parseArguments(int argc, char** argv, Options& options, std::string& error) {
+    std::vector<std::string> operands;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            options.help = true;
+            return true;
+        }
+        if (arg.size() < 2 || arg[0] != '-' || (arg[1] >= '0' && arg[1] <= '9')) {
+            operands.push_back(arg);
+            continue;
+        }
+        std::string value;
+        bool hasValue = false;
+        const size_t equals = arg.find('=');
+        if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+            arg = arg.substr(0, equals);
+            hasValue = true;
+        }
+        static const char* const kValued[] = {"-o",      "--output",    "--size",
+                                              "--color", "--line-loop", "--projection",
+                                              "--scale", "--rotate",    "--spin"};
+        bool known = false;
+        for (const char* name : kValued) {
+            known = known || arg == name;
+        }
+        if (!known) {
+            error = "unknown option '" + arg + "'";
+            return false;
+        }
+        if (!hasValue) {
+            if (i + 1 >= argc) {
+                error = "option " + arg + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+        }
+
+        std::vector<double> numbers;
+        const std::string bad = "bad value '" + value + "' for " + arg + ": ";
+        if (arg == "-o" || arg == "--output") {
+            if (value.empty()) {
+                error = bad + "expected a folder";
+                return false;
+            }
+            options.output = value;
+        } else if (arg == "--size") {
+            if (value == "keep") {
+                options.size = 0.0;
+            } else if (!parseNumbers(value, 1, numbers) || !(numbers[0] > 0.0)) {
+                error = bad + "expected a number above 0, or keep";
+                return false;
+            } else {
+                options.size = numbers[0];
+            }
+        } else if (arg == "--color") {
+            if (!parseNumbers(value, 3, numbers) ||
+                !(numbers[0] >= 0 && numbers[0] <= 1 && numbers[1] >= 0 && numbers[1] <= 1 &&
+                  numbers[2] >= 0 && numbers[2] <= 1)) {
+                error = bad + "expected R,G,B, each from 0 to 1";
+                return false;
+            }
+            options.colour = std::array<double, 3>{numbers[0], numbers[1], numbers[2]};
+        } else if (arg == "--line-loop") {
+            if (value != "0" && value != "1" && value != "3") {
+                error = bad + "expected 0, 1 or 3";
+                return false;
+            }
+            options.lineLoop = value[0] - '0';
+        } else if (arg == "--projection") {
+            // q must stay non-zero also once rounded to a float.
+            if (!parseNumbers(value, 4, numbers) || static_cast<float>(numbers[3]) == 0.0f) {
+                error = bad + "expected X,Y,Z,Q with Q not 0";
+                return false;
+            }
+            options.projection = {numbers[0], numbers[1], numbers[2], numbers[3]};
+        } else if (arg == "--scale") {
+            if (!parseNumbers(value, 1, numbers)) {
+                error = bad + "expected a number";
+                return false;
+            }
+            options.scale = numbers[0];
+        } else {
+            const bool spin = arg == "--spin";
+            options.spinGiven = options.spinGiven || spin;
+            if (spin && value == "none") {
+                continue;
+            }
+            PlaneTurn turn;
+            if (!parsePlaneTurn(value, spin, turn)) {
+                error = bad + (spin ? "expected PLANE[:DEG]" : "expected PLANE:DEG") +
+                        " with PLANE one of xy xz xq yz yq zq";
+                return false;
+            }
+            (spin ? options.spins : options.rotations).push_back(turn);
+        }
+    }
+
+    if (operands.empty()) {
+        error = "missing command: generate or import";
+        return false;
+    }
+    options.command = operands[0];
+    if (options.command != "generate" && options.command != "import") {
+        error = "unknown command '" + options.command + "'";
+        return false;
+    }
+    if (operands.size() < 2) {
+        error = options.command == "generate" ? "generate needs a FIGURE" : "import needs a FILE";
+        return false;
+    }
+    if (operands.size() > 2) {
+        error = "unexpected argument '" + operands[2] + "'";
+        return false;
+    }
+    options.operand = operands[1];
+    if (!options.spinGiven) {
+        options.spins.push_back(PlaneTurn{2, 15.0});  // xq
+    }
+    return true;
+}
+
+// Finds the generator for NAME[:A,B] and its two parameters. false: a usage error.
+bool findGenerator(const std::string& request, const Generator*& found, int& a, int& b,
+                   std::string& error) {
+    const size_t colon = request.find(':');
+    const std::string name = request.substr(0, colon);
+    for (const Generator& g : generators()) {
+        if (name != g.name) {
+            continue;
+        }
+        a = g.defaults[0];
+        b = g.defaults[1];
+        if (colon != std::string::npos) {
+            const std::vector<std::string> parts = splitCommas(request.substr(colon + 1));
+            if (g.parameterCount == 0) {
+                error = "the figure " + name + " takes no parameters";
+                return false;
+            }
+            if (parts.size() != 2 || !parseInt(parts[0], g.minimum, g.maximum, a) ||
+                !parseInt(parts[1], g.minimum, g.maximum, b)) {
+                error = "bad parameters '" + request.substr(colon + 1) + "' for " + name +
+                        ": expected two whole numbers from " + std::to_string(g.minimum) + " to " +
+                        std::to_string(g.maximum) + ", separated by a comma";
+                return false;
+            }
+        }
+        found = &g;
+        return true;
+    }
+    error = "unknown figure '" + name + "'; see tessascene --help";
+    return false;
+}
+
+// The affine file's records for the options, in the documented order.
+SceneAffines affinesFor(const Options& options) {
+    SceneAffines affines;
+    affines.projection = options.projection;
+    if (options.scale) {
+        affines.records.push_back({1, {*options.scale, 1, 1, 1, 1}});
+    }
+    const auto turnRecord = [](int type, const PlaneTurn& turn) {
+        AffineRecord record{type, {turn.degrees, 0, 0, 0, 0, 0, 0}};
+        record.params[1 + turn.plane] = 1.0;
+        return record;
+    };
+    for (const PlaneTurn& turn : options.rotations) {
+        affines.records.push_back(turnRecord(3, turn));
+    }
+    for (const PlaneTurn& turn : options.spins) {
+        affines.records.push_back(turnRecord(6, turn));
+    }
+    return affines;
+}
+
+int fail(int status, const std::string& message) {
+    std::cerr << "tessascene: " << message << "\n";
+    if (status == kExitUsage) {
+        std::cerr << "Try 'tessascene --help'.\n";
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!parseArguments(argc, argv, options, error)) {
+        return fail(kExitUsage, error);
+    }
+    if (options.help) {
+        std::cout << kHelp;
+        return kExitOk;
+    }
+
+    EdgeGraph graph;
+    double size = kImportSize;  // 0: keep the coordinates
+    std::array<double, 3> colour = kImportColour;
+    if (options.command == "generate") {
+        const Generator* generator = nullptr;
+        int a = 0, b = 0;
+        if (!findGenerator(options.operand, generator, a, b, error)) {
+            return fail(kExitUsage, error);
+        }
+        graph = generator->make(a, b);
+        size = generator->size;
+        colour = generator->colour;
+    } else if (!importFigureFile(options.operand, graph, error)) {
+        return fail(kExitBadFigure, error);
+    }
+    if (options.size) {
+        size = *options.size;
+    }
+    if (options.colour) {
+        colour = *options.colour;
+    }
+    if (size > 0.0) {
+        scaleToCircumradius(graph, size);
+    }
+
+    std::vector<std::vector<int>> layout;
+    if (!layoutPolylines(graph, options.lineLoop, FigureCapacity{}, layout, error)) {
+        return fail(kExitBadFigure, error);
+    }
+    SceneFigure figure;
+    figure.lineLoop = options.lineLoop;
+    figure.colour = colour;
+    for (const std::vector<int>& indices : layout) {
+        figure.polylines.emplace_back();
+        for (int v : indices) {
+            figure.polylines.back().push_back(graph.vertices[v]);
+        }
+    }
+
+    std::string figureText, affineText;
+    if (!figureFileText(figure, figureText, error) ||
+        !affineFileText(affinesFor(options), affineText, error) ||
+        !writeSceneFiles(options.output, figureText, affineText, error)) {
+        return fail(kExitBadFigure, error);
+    }
+
+    size_t isolated = graph.vertices.size();
+    std::vector<char> touched(graph.vertices.size(), 0);
+    for (const auto& e : graph.edges) {
+        isolated -= (touched[e.first] == 0 ? 1 : 0) + (touched[e.second] == 0 ? 1 : 0);
+        touched[e.first] = touched[e.second] = 1;
+    }
+    std::cout << "Wrote " << options.output << "/kvoTessa1F.txt and " << options.output
+              << "/kvoTessa1A.txt: " << graph.vertices.size() << " vertices, " << graph.edges.size()
+              << " edges, " << layout.size() << (layout.size() == 1 ? " polyline" : " polylines")
+              << " (line-loop " << options.lineLoop << ")";
+    if (options.lineLoop != 3 && isolated > 0) {
+        std::cout << "; " << isolated << " vertices without edges left out";
+    }
+    std::cout << "\n";
+    return kExitOk;
+}

@@ -1,0 +1,233 @@
+#include "tessascene/polytopes.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <set>
+
+namespace {
+
+using Coords = std::array<double, 4>;
+
+constexpr double kTwoPi = 6.283185307179586476925;
+const double kPhi = (1.0 + std::sqrt(5.0)) / 2.0;  // the golden ratio
+
+double distanceSquared(const Coords& a, const Coords& b) {
+    double sum = 0.0;
+    for (int c = 0; c < 4; ++c) {
+        const double d = a[c] - b[c];
+        sum += d * d;
+    }
+    return sum;
+}
+
+// True when the permutation of 0..3 has an even number of inversions.
+bool isEven(const std::array<int, 4>& order) {
+    int inversions = 0;
+    for (int i = 0; i < 4; ++i) {
+        for (int j = i + 1; j < 4; ++j) {
+            inversions += order[i] > order[j] ? 1 : 0;
+        }
+    }
+    return inversions % 2 == 0;
+}
+
+// Collects the points made from base by permuting its coordinates (all permutations, or only the
+// even ones) and changing the signs of its non-zero coordinates in every combination. Points that
+// come out equal are kept once.
+class PointSet {
+public:
+    void addPermutations(const Coords& base, bool evenOnly) {
+        std::array<int, 4> order = {0, 1, 2, 3};
+        do {
+            if (evenOnly && !isEven(order)) {
+                continue;
+            }
+            for (int signs = 0; signs < 16; ++signs) {
+                Coords p;
+                for (int c = 0; c < 4; ++c) {
+                    p[c] = base[order[c]] * (((signs >> c) & 1) != 0 ? -1.0 : 1.0);
+                }
+                // -0.0 == 0.0, so a sign change of a zero coordinate finds the point present.
+                points_.insert(p);
+            }
+        } while (std::next_permutation(order.begin(), order.end()));
+    }
+
+    EdgeGraph toGraph() const {
+        EdgeGraph graph;
+        for (const Coords& p : points_) {
+            graph.addVertex(p[0] + 0.0, p[1] + 0.0, p[2] + 0.0, p[3] + 0.0);  // -0.0 becomes 0.0
+        }
+        return graph;
+    }
+
+private:
+    std::set<Coords> points_;
+};
+
+// The graph of the given points, edges between nearest pairs, scaled to circumradius 1.
+EdgeGraph regularPolytope(const PointSet& points) {
+    EdgeGraph graph = points.toGraph();
+    connectNearestPairs(graph);
+    scaleToCircumradius(graph, 1.0);
+    return graph;
+}
+
+// The m x n torus grid with the polygon radii r1 (angle a, xy plane) and r2 (angle b, zq plane).
+EdgeGraph torusGrid(int m, int n, double r1, double r2) {
+    EdgeGraph graph;
+    for (int i = 0; i < m; ++i) {
+        const double a = kTwoPi * i / m;
+        for (int j = 0; j < n; ++j) {
+            const double b = kTwoPi * j / n;
+            graph.addVertex(r1 * std::cos(a), r1 * std::sin(a), r2 * std::cos(b), r2 * std::sin(b));
+        }
+    }
+    for (int i = 0; i < m; ++i) {
+        for (int j = 0; j < n; ++j) {
+            const int here = i * n + j;
+            graph.addEdge(here, ((i + 1) % m) * n + j);
+            graph.addEdge(here, i * n + (j + 1) % n);
+        }
+    }
+    scaleToCircumradius(graph, 1.0);
+    return graph;
+}
+
+}  // namespace
+
+void connectNearestPairs(EdgeGraph& graph) {
+    const int n = static_cast<int>(graph.vertices.size());
+    double shortest = std::numeric_limits<double>::infinity();
+    for (int a = 0; a < n; ++a) {
+        for (int b = a + 1; b < n; ++b) {
+            const double d = distanceSquared(graph.vertices[a], graph.vertices[b]);
+            if (d > 0.0 && d < shortest) {
+                shortest = d;
+            }
+        }
+    }
+    // Squared distances: a relative tolerance of 2e-6 on them is 1e-6 on the distances.
+    const double limit = shortest * (1.0 + 2e-6);
+    for (int a = 0; a < n; ++a) {
+        for (int b = a + 1; b < n; ++b) {
+            const double d = distanceSquared(graph.vertices[a], graph.vertices[b]);
+            if (d > 0.0 && d <= limit) {
+                graph.addEdge(a, b);
+            }
+        }
+    }
+}
+
+double circumradius(const EdgeGraph& graph) {
+    double largest = 0.0;
+    for (const Coords& v : graph.vertices) {
+        largest = std::max(largest, distanceSquared(v, Coords{}));
+    }
+    return std::sqrt(largest);
+}
+
+void scaleToCircumradius(EdgeGraph& graph, double radius) {
+    const double current = circumradius(graph);
+    if (current == 0.0) {
+        return;
+    }
+    const double factor = radius / current;
+    for (Coords& v : graph.vertices) {
+        for (double& c : v) {
+            c *= factor;
+        }
+    }
+}
+
+EdgeGraph makeFiveCell() {
+    // Four vertices at (+-1, +-1, +-1) with an even number of minus signs, shifted down in q,
+    // and one on the q axis: all ten pairs are sqrt 8 apart, all vertices 4 / sqrt 5 from 0.
+    const double low = -1.0 / std::sqrt(5.0);
+    EdgeGraph graph;
+    graph.addVertex(1, 1, 1, low);
+    graph.addVertex(1, -1, -1, low);
+    graph.addVertex(-1, 1, -1, low);
+    graph.addVertex(-1, -1, 1, low);
+    graph.addVertex(0, 0, 0, 4.0 / std::sqrt(5.0));
+    connectNearestPairs(graph);
+    scaleToCircumradius(graph, 1.0);
+    return graph;
+}
+
+EdgeGraph makeTesseract() {
+    PointSet points;
+    points.addPermutations({1, 1, 1, 1}, false);
+    return regularPolytope(points);
+}
+
+EdgeGraph makeSixteenCell() {
+    PointSet points;
+    points.addPermutations({1, 0, 0, 0}, false);
+    return regularPolytope(points);
+}
+
+EdgeGraph makeTwentyFourCell() {
+    PointSet points;
+    points.addPermutations({1, 1, 0, 0}, false);
+    return regularPolytope(points);
+}
+
+EdgeGraph makeSixHundredCell() {
+    PointSet points;
+    points.addPermutations({1, 0, 0, 0}, false);                     // 8
+    points.addPermutations({0.5, 0.5, 0.5, 0.5}, false);             // 16
+    points.addPermutations({kPhi / 2, 0.5, 0.5 / kPhi, 0.0}, true);  // 96
+    return regularPolytope(points);
+}
+
+EdgeGraph makeOneTwentyCell() {
+    // The standard coordinates of circumradius 2 sqrt 2.
+    const double phi2 = kPhi * kPhi;
+    const double root5 = std::sqrt(5.0);
+    PointSet points;
+    points.addPermutations({0, 0, 2, 2}, false);                          // 24
+    points.addPermutations({1, 1, 1, root5}, false);                      // 64
+    points.addPermutations({1 / phi2, kPhi, kPhi, kPhi}, false);          // 64
+    points.addPermutations({1 / kPhi, 1 / kPhi, 1 / kPhi, phi2}, false);  // 64
+    points.addPermutations({0, 1 / phi2, 1, phi2}, true);                 // 96
+    points.addPermutations({0, 1 / kPhi, kPhi, root5}, true);             // 96
+    points.addPermutations({1 / kPhi, 1, kPhi, 2}, true);                 // 192
+    return regularPolytope(points);
+}
+
+EdgeGraph makeDuoprism(int p, int q) {
+    // Polygon radii that give both polygons the edge length 1.
+    return torusGrid(p, q, 0.5 / std::sin(kTwoPi / 2 / p), 0.5 / std::sin(kTwoPi / 2 / q));
+}
+
+EdgeGraph makeCliffordTorus(int m, int n) {
+    return torusGrid(m, n, 1.0, 1.0);
+}
+
+EdgeGraph makeHopfCircles(int rings, int circles, int segments) {
+    EdgeGraph graph;
+    for (int k = 0; k < rings; ++k) {
+        // Polar angle of the ring on the 2-sphere; the fibre over it lies on the torus with
+        // radii cos(theta / 2) and sin(theta / 2).
+        const double theta = kTwoPi / 2 * (k + 0.5) / rings;
+        const double r1 = std::cos(theta / 2);
+        const double r2 = std::sin(theta / 2);
+        for (int c = 0; c < circles; ++c) {
+            // Neighbouring rings are turned half a step against each other.
+            const double azimuth = kTwoPi * (c + 0.5 * (k % 2)) / circles;
+            const int first = static_cast<int>(graph.vertices.size());
+            for (int s = 0; s < segments; ++s) {
+                const double psi = kTwoPi * s / segments;
+                graph.addVertex(r1 * std::cos(psi), r1 * std::sin(psi),
+                                r2 * std::cos(psi + azimuth), r2 * std::sin(psi + azimuth));
+            }
+            for (int s = 0; s < segments; ++s) {
+                graph.addEdge(first + s, first + (s + 1) % segments);
+            }
+        }
+    }
+    return graph;
+}

@@ -1,0 +1,173 @@
+#include "tessascene/scene_writer.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The parameter count that follows a record's type, or 0 for a type the viewer does not know.
+size_t parameterCount(int type) {
+    switch (type) {
+        case 1:
+        case 2:
+        case 4:
+        case 5:
+            return 5;
+        case 3:
+        case 6:
+            return 7;
+        default:
+            return 0;
+    }
+}
+
+// Writes text to path; false with error set when the file cannot be written completely.
+bool writeFile(const fs::path& path, const std::string& text, std::string& error) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) {
+        error = "cannot write " + path.string();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool fitsFloat(double v) {
+    return std::isfinite(v) && std::fabs(v) <= FLT_MAX;
+}
+
+std::string formatFloat(double v) {
+    float f = static_cast<float>(v);
+    // The loader may not read a subnormal back; 0.0f also turns -0 into 0.
+    if (std::fabs(f) < FLT_MIN) {
+        f = 0.0f;
+    }
+    std::ostringstream out;
+    out << f;
+    return out.str();
+}
+
+bool figureFileText(const SceneFigure& figure, std::string& text, std::string& error) {
+    double largest = 0.0;
+    for (const auto& polyline : figure.polylines) {
+        for (const Vertex4& v : polyline) {
+            for (double c : v) {
+                if (!fitsFloat(c)) {
+                    error = "a vertex coordinate does not fit a 32-bit float";
+                    return false;
+                }
+                largest = std::max(largest, std::fabs(c));
+            }
+        }
+    }
+    for (double c : figure.colour) {
+        if (!fitsFloat(c)) {
+            error = "a colour component does not fit a 32-bit float";
+            return false;
+        }
+    }
+    // Rounding noise such as cos(pi / 2) = 6e-17 is written as 0.
+    const double negligible = largest * 1e-9;
+    const auto coordinate = [negligible](double c) {
+        return formatFloat(std::fabs(c) <= negligible ? 0.0 : c);
+    };
+
+    std::ostringstream out;
+    out << figure.lineLoop << "\n"
+        << formatFloat(figure.colour[0]) << " " << formatFloat(figure.colour[1]) << " "
+        << formatFloat(figure.colour[2]) << "\n"
+        << figure.polylines.size() << "\n";
+    for (const auto& polyline : figure.polylines) {
+        out << polyline.size() << "\n";
+        for (const Vertex4& v : polyline) {
+            out << coordinate(v[0]) << " " << coordinate(v[1]) << " " << coordinate(v[2]) << " "
+                << coordinate(v[3]) << "\n";
+        }
+    }
+    text = out.str();
+    return true;
+}
+
+bool affineFileText(const SceneAffines& affines, std::string& text, std::string& error) {
+    std::ostringstream out;
+    for (double c : affines.projection) {
+        if (!fitsFloat(c)) {
+            error = "a projection vector component does not fit a 32-bit float";
+            return false;
+        }
+    }
+    out << formatFloat(affines.projection[0]) << " " << formatFloat(affines.projection[1]) << " "
+        << formatFloat(affines.projection[2]) << " " << formatFloat(affines.projection[3]) << "\n"
+        << affines.records.size() << "\n";
+    for (size_t i = 0; i < affines.records.size(); ++i) {
+        const AffineRecord& record = affines.records[i];
+        const size_t wanted = parameterCount(record.type);
+        if (wanted == 0 || record.params.size() != wanted) {
+            error = "transform " + std::to_string(i + 1) + " of type " +
+                    std::to_string(record.type) + " has " + std::to_string(record.params.size()) +
+                    " parameters";
+            return false;
+        }
+        out << record.type;
+        for (double p : record.params) {
+            if (!fitsFloat(p)) {
+                error = "a parameter of transform " + std::to_string(i + 1) +
+                        " does not fit a 32-bit float";
+                return false;
+            }
+            out << " " << formatFloat(p);
+        }
+        out << "\n";
+    }
+    text = out.str();
+    return true;
+}
+
+bool writeSceneFiles(const std::string& folder, const std::string& figureText,
+                     const std::string& affineText, std::string& error) {
+    const fs::path dir = folder.empty() ? fs::path(".") : fs::path(folder);
+    std::error_code code;
+    if (!fs::is_directory(dir, code)) {
+        if (fs::exists(dir, code)) {
+            error = "cannot write into " + dir.string() + ": it is not a folder";
+            return false;
+        }
+        if (!fs::create_directories(dir, code)) {
+            error = "cannot create the folder " + dir.string() + ": " + code.message();
+            return false;
+        }
+    }
+
+    const fs::path figure = dir / "kvoTessa1F.txt";
+    const fs::path affine = dir / "kvoTessa1A.txt";
+    const fs::path figureTemp = dir / ".kvoTessa1F.txt.tmp";
+    const fs::path affineTemp = dir / ".kvoTessa1A.txt.tmp";
+    const auto removeTemps = [&] {
+        fs::remove(figureTemp, code);
+        fs::remove(affineTemp, code);
+    };
+    if (!writeFile(figureTemp, figureText, error) || !writeFile(affineTemp, affineText, error)) {
+        removeTemps();
+        return false;
+    }
+    fs::rename(figureTemp, figure, code);
+    if (!code) {
+        fs::rename(affineTemp, affine, code);
+    }
+    if (code) {
+        error = "cannot write the scene files into " + dir.string() + ": " + code.message();
+        removeTemps();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,40 @@
+// Turns the edges of a figure into the polylines of the viewer's figure file: as few trails as
+// the graph allows, cut into polylines that fit the figure's capacity.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scene/scene_records.h"
+#include "tessascene/edge_graph.h"
+
+// A walk as vertex indices; consecutive vertices are joined by an edge of the graph. A closed
+// walk lists its first vertex again at the end.
+using Trail = std::vector<int>;
+
+// Covers every edge of graph exactly once with the fewest trails: in each connected component
+// that has edges, one closed trail when all its vertices have even degree, otherwise one open
+// trail per pair of odd-degree vertices. Vertices without edges appear in no trail.
+std::vector<Trail> decomposeIntoTrails(const EdgeGraph& graph);
+
+// Splits a closed trail of more than maxEdges edges into closed trails of at most maxEdges
+// edges each, by cutting it where it passes a vertex twice. Returns an empty list when some
+// remaining piece passes no vertex twice and is still too long. maxEdges >= 3.
+std::vector<Trail> splitClosedTrail(const Trail& closed, int maxEdges);
+
+// How much one figure file holds.
+struct FigureCapacity {
+    int vertices = kMaxVertices;    // per polyline
+    int polylines = kMaxPolylines;  // per figure
+};
+
+// Lays the graph out as polylines of vertex indices for the given line-loop value:
+//   0  open strips: each trail cut into pieces of at most capacity.vertices vertices, where
+//      consecutive pieces share the vertex at the cut;
+//   1  closed loops: every component must have only even-degree vertices; each closed trail is
+//      split into loops that fit, and a loop does not repeat its first vertex;
+//   3  points: every vertex once, isolated ones included, in runs of capacity.vertices.
+// Vertices without edges are left out for 0 and 1. Returns false with a one-line error when the
+// figure cannot be laid out, including when it needs more polylines than capacity.polylines.
+bool layoutPolylines(const EdgeGraph& graph, int lineLoop, const FigureCapacity& capacity,
+                     std::vector<std::vector<int>>& polylines, std::string& error);

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# The tessascene command line: help, exit codes and messages, no files after any error, the
+# transform records the options make, and the checked-in examples against a fresh generation.
+#
+#   tests/tessascene_cli_test.sh PATH_TO_TESSASCENE SOURCE_FOLDER
+set -uo pipefail
+
+tool="$1"
+source="$2"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# expect STATUS STDERR_PART args...: runs the tool with args and checks its exit status, that
+# stderr holds STDERR_PART and, for a failure, that the output folder was not created.
+expect() {
+    local status="$1" part="$2"
+    shift 2
+    local out="$work/out-$RANDOM$RANDOM"
+    "$tool" "$@" -o "$out" >"$work/stdout" 2>"$work/stderr"
+    local got=$?
+    if [[ $got -ne $status ]]; then
+        fail "'$*' exited $got, expected $status; stderr: $(cat "$work/stderr")"
+    fi
+    if ! grep -qF -- "$part" "$work/stderr"; then
+        fail "'$*': stderr lacks '$part': $(cat "$work/stderr")"
+    fi
+    if [[ $status -ne 0 && -e "$out" ]]; then
+        fail "'$*' failed but created $out"
+    fi
+}
+
+# Help: every command, figure, option and exit status is documented.
+"$tool" --help >"$work/help" 2>&1 || fail "--help exited non-zero"
+for word in generate import 5-cell tesseract 16-cell 24-cell 120-cell 600-cell duoprism \
+    clifford-torus 3-sphere --output --size --color --line-loop --projection --scale --rotate \
+    --spin --help "Exit status" "  0  " "  1  " "  2  "; do
+    grep -qF -- "$word" "$work/help" || fail "--help does not mention '$word'"
+done
+
+# Usage errors: exit 2.
+"$tool" >/dev/null 2>"$work/stderr"
+[[ $? -eq 2 ]] || fail "no arguments should exit 2"
+expect 2 "unknown command 'frobnicate'" frobnicate 24-cell
+expect 2 "generate needs a FIGURE" generate
+expect 2 "unknown figure 'dodecahedron'" generate dodecahedron
+expect 2 "unknown option '--bogus'" generate 24-cell --bogus
+"$tool" generate 24-cell --size >/dev/null 2>"$work/stderr"
+[[ $? -eq 2 ]] && grep -qF "option --size needs a value" "$work/stderr" || fail "a missing value"
+expect 2 "expected a number above 0" generate 24-cell --size -1
+expect 2 "expected a number above 0, or keep" generate 24-cell --size 1.5x
+expect 2 "each from 0 to 1" generate 24-cell --color 255,0,0
+expect 2 "each from 0 to 1" generate 24-cell --color 1,0
+expect 2 "Q not 0" generate 24-cell --projection 1,1,1,0
+expect 2 "expected 0, 1 or 3" generate 24-cell --line-loop 2
+expect 2 "PLANE one of" generate 24-cell --spin xw
+expect 2 "PLANE one of" generate 24-cell --rotate xy
+expect 2 "bad parameters '2,5' for duoprism" generate duoprism:2,5
+expect 2 "takes no parameters" generate 24-cell:3,3
+expect 2 "unexpected argument 'extra'" generate 24-cell extra
+
+# Figures that cannot be made or fitted: exit 1.
+expect 1 "the figure needs 113 polylines; a figure holds at most 90, 23 too many" \
+    generate duoprism:100,50
+expect 1 "$work/missing.off" import "$work/missing.off"
+printf '4SKEL\n3 1\n0 0 0 0\n1 0 0 0\n0 1 0 0\n3 0 1 2\n' >"$work/path.skel"
+expect 1 "2 vertices have an odd number of edges" import "$work/path.skel" --line-loop 1
+echo keep >"$work/a-file"
+"$tool" generate 5-cell -o "$work/a-file" >/dev/null 2>"$work/stderr"
+[[ $? -eq 1 ]] || fail "writing into a file should exit 1"
+[[ "$(cat "$work/a-file")" == keep ]] || fail "the blocking file was changed"
+
+# A failing run leaves an existing folder's files as they were.
+"$tool" generate tesseract -o "$work/kept" >/dev/null || fail "generate tesseract failed"
+cp -r "$work/kept" "$work/kept-before"
+"$tool" generate duoprism:100,50 -o "$work/kept" >/dev/null 2>&1
+diff -r "$work/kept-before" "$work/kept" >/dev/null || fail "a failed run changed the files"
+
+# A successful run: the transform records in their documented order, both option forms.
+"$tool" generate 24-cell --output="$work/g" --color 0.5,0.25,1 --spin yz:10 --spin qx:20 \
+    --scale 2 --rotate xy:30 --projection 0,0,0,1 --size=1 >"$work/stdout" 2>"$work/stderr" ||
+    fail "generate 24-cell failed: $(cat "$work/stderr")"
+expected_affine=$'0 0 0 1\n4\n1 2 1 1 1 1\n3 30 1 0 0 0 0 0\n6 10 0 0 0 1 0 0\n6 -20 0 0 1 0 0 0'
+[[ "$(cat "$work/g/kvoTessa1A.txt")" == "$expected_affine" ]] ||
+    fail "unexpected affine file: $(cat "$work/g/kvoTessa1A.txt")"
+[[ "$(head -n 3 "$work/g/kvoTessa1F.txt")" == $'0\n0.5 0.25 1\n2' ]] ||
+    fail "unexpected figure header: $(head -n 3 "$work/g/kvoTessa1F.txt")"
+grep -qF "24 vertices, 96 edges, 2 polylines" "$work/stdout" || fail "summary: $(cat "$work/stdout")"
+[[ "$(ls -A "$work/g")" == $'kvoTessa1A.txt\nkvoTessa1F.txt' ]] || fail "files left: $(ls -A "$work/g")"
+"$tool" generate 16-cell --spin none -o "$work/n" >/dev/null || fail "--spin none failed"
+[[ "$(sed -n 2p "$work/n/kvoTessa1A.txt")" == 0 ]] || fail "--spin none left a record"
+
+# An import is scaled to circumradius 2 unless its coordinates are kept.
+printf '4OFF\n3 1 0\n0 0 0 0\n4 0 0 0\n0 1 0 0\n3 0 1 2\n' >"$work/triangle.off"
+"$tool" import "$work/triangle.off" --line-loop 1 -o "$work/i" >/dev/null || fail "import failed"
+[[ "$(tail -n 4 "$work/i/kvoTessa1F.txt")" == $'3\n0 0 0 0\n2 0 0 0\n0 0.5 0 0' ]] ||
+    fail "unexpected imported figure: $(cat "$work/i/kvoTessa1F.txt")"
+"$tool" import "$work/triangle.off" --line-loop 1 --size keep -o "$work/k" >/dev/null
+[[ "$(tail -n 2 "$work/k/kvoTessa1F.txt")" == $'4 0 0 0\n0 1 0 0' ]] || fail "--size keep scaled"
+
+# The checked-in examples are what the tool makes today.
+bash "$source/scripts/make-examples.sh" "$tool" "$work/examples" || fail "make-examples.sh failed"
+for made in "$work/examples"/*/; do
+    name="$(basename "$made")"
+    diff -r "$made" "$source/examples/$name" >/dev/null ||
+        fail "examples/$name differs from a fresh generation: run scripts/make-examples.sh"
+done
+
+if [[ $failures -ne 0 ]]; then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "all tessascene command-line checks passed"
