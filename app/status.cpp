@@ -14,8 +14,8 @@ constexpr int kBallSlices = 10;
 constexpr int kBallStacks = 10;
 
 // Every number of the readout keeps two decimals, cut toward zero.
-float cut(float value) {
-    return truncateDecimals(value, 2);
+ConsoleFloat cut(float value) {
+    return consoleFloat(truncateDecimals(value, 2));
 }
 
 // Two segments from the foot point on one axis: to the marker p and back to the origin.
@@ -60,7 +60,7 @@ void writeStatusLines(const Point3& p) {
               << ")" << std::endl;
     std::cout << "Eye (x,y,z)  " << cut(camera.eye.x) << "    " << cut(camera.eye.y) << "     "
               << cut(camera.eye.z) << std::endl;
-    std::cout << "GLOBAL STEP " << globalStep << std::endl;
+    std::cout << "GLOBAL STEP " << consoleFloat(globalStep) << std::endl;
 }
 }  // namespace
 

@@ -1,36 +1,23 @@
-// Fuzz entry for the scene loader. One input holds both scene files, split at the first NUL
-// byte (figure file before it, affine file after it). After every load the stored counts must
-// lie within the fixed capacities; anything else aborts.
-
-#include <unistd.h>
+// Fuzz entry for the scene loader and the frame's printed arithmetic. One input holds both
+// scene files, split at the first NUL byte (figure file before it, affine file after it). After
+// every load the stored counts must lie within the fixed capacities; anything else aborts. The
+// loaded list is then composed and its matrix printed (every element cut to two decimals), and
+// the q-axis marker is projected and cut as the status lines do, so every value a file can
+// produce meets the float-to-int cutting.
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 
 #include "app/process_state.h"
+#include "math4d/scalar_helpers.h"
+#include "pipeline/composition.h"
 #include "scene/scene_loader.h"
 
 namespace {
-
-// A scratch folder of this process for the two files.
-const std::string& scratchFolder() {
-    static const std::string folder = [] {
-        char pattern[] = "/tmp/tessaview-fuzz-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        return std::string(made != nullptr ? made : "/tmp");
-    }();
-    return folder;
-}
-
-void writeFile(const std::string& path, const uint8_t* data, size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
 
 void check(bool condition, const char* what) {
     if (!condition) {
@@ -42,30 +29,42 @@ void check(bool condition, const char* what) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const char* bytes = reinterpret_cast<const char*>(data);
     size_t split = 0;
     while (split < size && data[split] != 0) {
         ++split;
     }
-    const std::string figurePath = scratchFolder() + "/figure.txt";
-    const std::string affinePath = scratchFolder() + "/affine.txt";
-    writeFile(figurePath, data, split);
     const size_t affineStart = split < size ? split + 1 : size;
-    writeFile(affinePath, data + affineStart, size - affineStart);
+    std::istringstream figure(std::string(bytes, split));
+    std::istringstream affine(std::string(bytes + affineStart, size - affineStart));
 
-    loadedFigure = FigureCollection{};
-    loadedAffines = AffineCollection{};
+    // Only the counts matter between inputs: nothing past them is ever read.
+    loadedFigure.count = 0;
+    loadedFigure.lineLoop = 0;
+    loadedAffines.count = 0;
     projectionVector = Point4{};
 
-    // The echo is not the point here; discarding it keeps the runs fast.
-    std::ostringstream sink;
-    std::streambuf* saved = std::cout.rdbuf(sink.rdbuf());
-    readSpecialFiles(figurePath.c_str(), affinePath.c_str());
-    std::cout.rdbuf(saved);
-
+    // The echo goes nowhere: a stream in a failed state formats nothing, which keeps the runs
+    // fast. Every value is still read, checked and cut as in a real run.
+    std::cout.setstate(std::ios::badbit);
+    readSceneStreams(&figure, "figure.txt", &affine, "affine.txt");
     check(loadedFigure.count <= kMaxPolylines, "figure count above capacity");
     for (int i = 0; i < loadedFigure.count; ++i) {
         check(loadedFigure.polylines[i].count <= kMaxVertices, "vertex count above capacity");
     }
     check(loadedAffines.count <= kMaxAffines, "record count above capacity");
+
+    // The start frame and one a few step presses later.
+    for (const float step : {0.0f, 3.0f}) {
+        composeAffineCollection(loadedAffines, step).composite.print("Matrix of Affine");
+    }
+    Point4 marker;
+    marker.set(0.0f, 0.0f, 0.0f, 3.0f);
+    const Point3 image = projectTo3D(marker, projectionVector);
+    std::cout << truncateDecimals(image.x, 2) << truncateDecimals(image.y, 2)
+              << truncateDecimals(image.z, 2) << truncateDecimals(projectionVector.q, 2)
+              << std::endl;
+    std::cout.clear();
+
     return 0;
 }

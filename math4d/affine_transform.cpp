@@ -51,8 +51,11 @@ void AffineTransform::rotateStep(float factor, float wxy, float wxz, float wxq, 
 void AffineTransform::rotatePlane(int i, int j, float factor, float weight) {
     // The product of two floats is exact in double.
     const double theta = static_cast<double>(factor) * static_cast<double>(weight);
-    const float c = static_cast<float>(std::cos(theta));
-    const float s = static_cast<float>(std::sin(theta));
+    // cos(+-0) is 1 and sin(+-0) is +-0 exactly: planes of weight 0, the common case, need no
+    // call into the maths library.
+    const bool still = theta == 0.0;
+    const float c = still ? 1.0f : static_cast<float>(std::cos(theta));
+    const float s = still ? static_cast<float>(theta) : static_cast<float>(std::sin(theta));
     elementary.setIdentity();
     elementary.set(i, i, c);
     elementary.set(i, j, -s);

@@ -1,6 +1,8 @@
 // Point records: plain values of 32-bit floats, copied whole everywhere.
 #pragma once
 
+#include <cmath>
+
 struct Matrix5;
 
 // A point or direction in 4D space; q is the fourth axis.
@@ -11,7 +13,12 @@ struct Point4 {
     float q = 0.0f;
 
     // Stores the four coordinates unchanged, in member order.
-    void set(float newX, float newY, float newZ, float newQ);
+    void set(float newX, float newY, float newZ, float newQ) {
+        x = newX;
+        y = newY;
+        z = newZ;
+        q = newQ;
+    }
 
     // Column 1 of the result is (x, y, z, q, 1); every other element is 0.
     Matrix5 toMatrix() const;
@@ -26,8 +33,14 @@ struct Point3 {
     float z = 0.0f;
 
     // Stores the three coordinates unchanged, in member order.
-    void set(float newX, float newY, float newZ);
+    void set(float newX, float newY, float newZ) {
+        x = newX;
+        y = newY;
+        z = newZ;
+    }
 };
 
 // True when none of the three coordinates is an infinity or NaN.
-bool isFinite(const Point3& p);
+inline bool isFinite(const Point3& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}

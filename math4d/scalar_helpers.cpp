@@ -1,5 +1,6 @@
 #include "math4d/scalar_helpers.h"
 
+#include <charconv>
 #include <cmath>
 
 float square(float x) {
@@ -29,10 +30,9 @@ float truncateDecimals(float x, int n) {
     return static_cast<float>(k) / intPower(10.0f, n);
 }
 
-Point3 projectTo3D(Point4 p, Point4 e) {
-    const double px = p.x, py = p.y, pz = p.z, pq = p.q;
-    Point3 r;
-    r.set(static_cast<float>(px - (pq * e.x) / e.q), static_cast<float>(py - (pq * e.y) / e.q),
-          static_cast<float>(pz - (pq * e.z) / e.q));
-    return r;
+std::ostream& operator<<(std::ostream& out, ConsoleFloat x) {
+    char text[32];
+    const std::to_chars_result end = std::to_chars(
+        text, text + sizeof text, static_cast<double>(x.value), std::chars_format::general, 6);
+    return out.write(text, end.ptr - text);
 }

@@ -1,9 +1,6 @@
 #include "pipeline/composition.h"
 
-#include "math4d/affine_transform.h"
-
-FigureCollection applyAffineCollection(FigureCollection figure, AffineCollection affines,
-                                       float step) {
+AffineTransform composeAffineCollection(const AffineCollection& affines, float step) {
     AffineTransform t;
     for (int i = 0; i < affines.count; ++i) {
         const Affine& a = affines.records[i];
@@ -31,6 +28,12 @@ FigureCollection applyAffineCollection(FigureCollection figure, AffineCollection
                 break;  // empty or unknown record: contributes nothing
         }
     }
+    return t;
+}
+
+FigureCollection applyAffineCollection(FigureCollection figure, AffineCollection affines,
+                                       float step) {
+    const AffineTransform t = composeAffineCollection(affines, step);
     t.composite.print("Matrix of Affine");
     return figure.transform(t);
 }

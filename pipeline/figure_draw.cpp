@@ -3,6 +3,9 @@
 
 #include <GL/gl.h>
 
+#include <cstdint>
+#include <cstring>
+
 #include "app/process_state.h"
 #include "pipeline/composition.h"
 #include "pipeline/figure_projection.h"
@@ -25,14 +28,31 @@ bool primitiveFor(int lineLoop, GLenum* mode) {
     }
 }
 
-// True when every one of the polyline's count vertices can be handed to OpenGL.
+// True when every one of the polyline's count vertices can be handed to OpenGL. A float is
+// finite unless all its exponent bits are set, and then adding 1 to the exponent field carries
+// into the sign bit; the coordinates are tested that way as integers, four at a time, with no
+// branch per coordinate.
 bool allVerticesFinite(const Polyline3& polyline) {
-    for (int j = 0; j < polyline.count; ++j) {
-        if (!isFinite(polyline.vertices[j])) {
-            return false;
+    static_assert(sizeof(Point3) == 3 * sizeof(float), "Point3 is three packed floats");
+    constexpr std::uint32_t kExponent = 0x7f800000u;
+    constexpr std::uint32_t kExponentOne = 0x00800000u;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(polyline.vertices);
+    const int floats = 3 * polyline.count;
+    std::uint32_t carry[4] = {0, 0, 0, 0};
+    int i = 0;
+    for (; i + 4 <= floats; i += 4) {
+        std::uint32_t bits[4];
+        std::memcpy(bits, bytes + 4 * i, sizeof bits);
+        for (int lane = 0; lane < 4; ++lane) {
+            carry[lane] |= (bits[lane] & kExponent) + kExponentOne;
         }
     }
-    return true;
+    for (; i < floats; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, bytes + 4 * i, sizeof bits);
+        carry[0] |= (bits & kExponent) + kExponentOne;
+    }
+    return ((carry[0] | carry[1] | carry[2] | carry[3]) & 0x80000000u) == 0;
 }
 }  // namespace
 
@@ -65,7 +85,8 @@ void FigureCollection3::draw() const {
             continue;
         }
         glBegin(mode);
-        for (int j = 0; j < polyline.count; ++j) {
+        const int vertexCount = polyline.count;
+        for (int j = 0; j < vertexCount; ++j) {
             const Point3& v = polyline.vertices[j];
             glVertex3d(v.x, v.y, v.z);
         }

@@ -143,22 +143,6 @@ void readFigure(std::istream& in, const char* fileName, FigureCollection& figure
     }
 }
 
-// How many parameters follow a record's type in the file; 0 for an unknown type.
-int parameterCount(int type) {
-    switch (type) {
-        case 1:
-        case 2:
-        case 4:
-        case 5:
-            return 5;
-        case 3:
-        case 6:
-            return 7;
-        default:
-            return 0;
-    }
-}
-
 // Reads the affine file's values into the projection vector and the (already reset) list,
 // echoing each record on one line. Records beyond the capacity are read and echoed but not
 // stored; the list's count ends as the number of records actually stored.
@@ -200,7 +184,7 @@ void readAffines(std::istream& in, const char* fileName, Point4& projection,
         }
         std::cout << "----- Affine#" << number << " Type " << type;
 
-        const int wanted = parameterCount(type);
+        const int wanted = affineParameterCount(type);
         float p[7] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
         for (int k = 0; k < wanted; ++k) {
             if (!values.read(p[k], [&] {
@@ -242,29 +226,36 @@ void readAffines(std::istream& in, const char* fileName, Point4& projection,
 
 }  // namespace
 
-void readSpecialFiles(const char* figureName, const char* affineName) {
+void readSceneStreams(std::istream* figure, const char* figureName, std::istream* affine,
+                      const char* affineName) {
     std::cout << "Start Read Special Files " << std::endl;
 
-    std::ifstream in(figureName);
-    if (in.fail()) {
+    if (figure == nullptr) {
         std::cout << "PROBLEM WITH FIGURE FILE!!! " << figureName << std::endl;
         return;
     }
     std::cout << "File Figure Collection " << figureName << " read successfull!" << std::endl;
-    readFigure(in, figureName, loadedFigure);
-    in.close();
-    // A damaged figure file must not fail the reading of the affine file.
-    in.clear();
+    readFigure(*figure, figureName, loadedFigure);
 
-    in.open(affineName);
+    // A damaged figure file must not keep the affine file from being read.
     loadedAffines.reset();
-    if (in.fail()) {
+    if (affine == nullptr) {
         std::cout << "PROBLEM WITH AFFINE FILE!!! " << affineName << std::endl;
         return;
     }
     std::cout << "File Affine Collection " << affineName << " read successfull!" << std::endl;
-    readAffines(in, affineName, projectionVector, loadedAffines);
+    readAffines(*affine, affineName, projectionVector, loadedAffines);
 
     std::cout << "Finish Read Special Files " << std::endl;
     std::cout << "===========================" << std::endl;
+}
+
+void readSpecialFiles(const char* figureName, const char* affineName) {
+    std::ifstream figure(figureName);
+    if (figure.fail()) {
+        readSceneStreams(nullptr, figureName, nullptr, affineName);
+        return;
+    }
+    std::ifstream affine(affineName);
+    readSceneStreams(&figure, figureName, affine.fail() ? nullptr : &affine, affineName);
 }

@@ -55,6 +55,10 @@ struct Affine {
     void set(int newType, float p0, float p1, float p2, float p3, float p4, float p5, float p6);
 };
 
+// How many parameters follow a record's type in the affine file: 5 for types 1, 2, 4 and 5, 7
+// for types 3 and 6, and 0 for a type the composition does not know.
+int affineParameterCount(int type);
+
 // The transform list, applied in index order; only records[0] to records[count-1] are used.
 struct AffineCollection {
     Affine records[kMaxAffines];

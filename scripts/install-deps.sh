@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Tessaview needs to build, test and show its example.
+# Installs the Debian 12 packages Tessaview needs to build, test, fuzz and show its examples
+# (geomview only for its sample 4D files, which the importer tests read).
 # Does nothing when they are all present already; uses sudo when not run as root.
 set -euo pipefail
 
@@ -7,6 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   freeglut3-dev libglu1-mesa-dev libgl-dev libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick python3
+  clang libclang-rt-14-dev llvm
+  geomview
 )
 
 missing=()

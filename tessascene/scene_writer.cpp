@@ -8,25 +8,11 @@
 #include <sstream>
 #include <system_error>
 
+#include "scene/scene_records.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-// The parameter count that follows a record's type, or 0 for a type the viewer does not know.
-size_t parameterCount(int type) {
-    switch (type) {
-        case 1:
-        case 2:
-        case 4:
-        case 5:
-            return 5;
-        case 3:
-        case 6:
-            return 7;
-        default:
-            return 0;
-    }
-}
 
 // Writes text to path; false with error set when the file cannot be written completely.
 bool writeFile(const fs::path& path, const std::string& text, std::string& error) {
@@ -111,7 +97,7 @@ bool affineFileText(const SceneAffines& affines, std::string& text, std::string&
         << affines.records.size() << "\n";
     for (size_t i = 0; i < affines.records.size(); ++i) {
         const AffineRecord& record = affines.records[i];
-        const size_t wanted = parameterCount(record.type);
+        const size_t wanted = static_cast<size_t>(affineParameterCount(record.type));
         if (wanted == 0 || record.params.size() != wanted) {
             error = "transform " + std::to_string(i + 1) + " of type " +
                     std::to_string(record.type) + " has " + std::to_string(record.params.size()) +

@@ -153,6 +153,42 @@ TEST_F(FigureDrawTest, PolylineWithANonFiniteVertexIsLeftOutWhole) {
     EXPECT_EQ(glrec::replay().pointSize, 1.0);
 }
 
+TEST_F(FigureDrawTest, EveryCoordinateIsCheckedAndOnlyInfinitiesAndNanCount) {
+    // Seven vertices are 21 coordinates: whole groups of four and a remainder.
+    const float extremes[] = {std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
+                              std::numeric_limits<float>::denorm_min(), -0.0f};
+    const float bad[] = {std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::infinity(),
+                         std::numeric_limits<float>::quiet_NaN()};
+    for (int at = 0; at < 21; ++at) {
+        for (const float value : bad) {
+            FigureCollection3 projected;
+            projected.count = 1;
+            projected.polylines[0].count = 7;
+            Point3& v = projected.polylines[0].vertices[at / 3];
+            (at % 3 == 0 ? v.x : at % 3 == 1 ? v.y : v.z) = value;
+            // Beyond count: never looked at.
+            projected.polylines[0].vertices[7].set(value, value, value);
+            glrec::clear();
+            projected.draw();
+            EXPECT_EQ(glrec::countOf("glBegin"), 0) << "coordinate " << at << " = " << value;
+        }
+    }
+    FigureCollection3 finite;
+    finite.count = 1;
+    finite.polylines[0].count = 7;
+    for (int j = 0; j < 7; ++j) {
+        finite.polylines[0].vertices[j].set(extremes[j % 4], extremes[(j + 1) % 4],
+                                            extremes[(j + 2) % 4]);
+    }
+    finite.polylines[0].vertices[7].set(bad[0], bad[1], bad[2]);
+    glrec::clear();
+    finite.draw();
+    const std::vector<glrec::Block> blocks = glrec::blocks();
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0].vertices.size(), 7u);
+}
+
 TEST_F(FigureDrawTest, DrawFigureComposesCopiesOfTheLoadedRecordsUnderTheStep) {
     loadedFigure = makeFigure({unitSquare()}, 0);
     loadedAffines.count = 1;

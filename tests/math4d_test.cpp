@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <sstream>
+#include <vector>
 
 #include "math4d/affine_transform.h"
 #include "math4d/matrix5.h"
@@ -304,4 +309,26 @@ TEST(AffineTransform, ZeroAnglesAndRotateStepChangeNothingOfTheirOwn) {
     a.rotate(0.4f, 1, -2, 0.5f, 3, 0, 1);
     b.rotateStep(0.4f, 1, -2, 0.5f, 3, 0, 1);
     EXPECT_TRUE(matricesNear(a.composite, b.composite, 0.0f));
+}
+
+TEST(ConsoleFloat, WritesExactlyWhatTheStreamWrites) {
+    std::vector<float> values = {0.0f,      -0.0f,     1.0f,         -1.0f,     0.1f,     -0.99f,
+                                 123456.5f, 999999.5f, 1e6f,         1e-5f,     1e-4f,    100000.0f,
+                                 9999995.f, 3.4e38f,   -3.4e38f,     1e-45f,    INFINITY, -INFINITY,
+                                 NAN,       -NAN,      2147483648.f, 0.0001234f};
+    std::mt19937 random(3);
+    for (int i = 0; i < 100000; ++i) {
+        const std::uint32_t bits = random();
+        float any;
+        std::memcpy(&any, &bits, sizeof any);
+        values.push_back(any);
+        values.push_back(
+            truncateDecimals(std::uniform_real_distribution<float>(-5000.0f, 5000.0f)(random), 2));
+    }
+    for (const float x : values) {
+        std::ostringstream viaStream, viaCharconv;
+        viaStream << x;
+        viaCharconv << consoleFloat(x);
+        ASSERT_EQ(viaCharconv.str(), viaStream.str()) << std::hexfloat << x;
+    }
 }

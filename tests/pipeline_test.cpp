@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 
 #include "math4d/affine_transform.h"
 #include "math4d/scalar_helpers.h"
@@ -203,4 +205,99 @@ TEST(FigureProjection, SlidesEveryVertexAlongTheProjectionVector) {
     }
     EXPECT_EQ(a.polylines[0].vertices[0].x, 0.0f);
     EXPECT_EQ(a.polylines[0].vertices[0].y, 0.0f);
+}
+
+// ---- The frame's fast paths against the plain definitions, to the bit ----
+
+namespace {
+
+// The product as plainly defined: 1-based access, every term added to the stored element.
+Matrix5 referenceMultiply(const Matrix5& a, const Matrix5& b) {
+    Matrix5 r;
+    r.clear();
+    for (int i = 1; i <= 5; ++i) {
+        for (int j = 1; j <= 5; ++j) {
+            for (int k = 1; k <= 5; ++k) {
+                r.addTo(i, j, a.get(i, k) * b.get(k, j));
+            }
+        }
+    }
+    return r;
+}
+
+// Floats to draw from: ordinary values and every kind of special one.
+float drawFloat(std::mt19937& random) {
+    static const float specials[] = {0.0f,      -0.0f, 1.0f,   -1.0f, 1e-40f,
+                                     -1e-42f,   3e38f, -3e38f, 1e20f, INFINITY,
+                                     -INFINITY, NAN,   -NAN,   0.1f,  16777217.0f};
+    std::uniform_int_distribution<int> pick(0, 39);
+    const int choice = pick(random);
+    if (choice < 15) {
+        return specials[choice];
+    }
+    return std::uniform_real_distribution<float>(-1000.0f, 1000.0f)(random);
+}
+
+// Equal to the bit, except that any two NaNs match: IEEE arithmetic leaves the sign of a NaN
+// to the hardware's operand order, which a compiler may swap in any addition, the plain
+// definition included (the console's "nan" or "-nan" is no more fixed than that).
+bool sameFloats(const float* a, const float* b, int count) {
+    for (int i = 0; i < count; ++i) {
+        const bool bothNan = std::isnan(a[i]) && std::isnan(b[i]);
+        if (!bothNan && std::memcmp(&a[i], &b[i], sizeof(float)) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(FastPaths, ProductEqualsThePlainDefinitionToTheBit) {
+    std::mt19937 random(20261207);
+    for (int trial = 0; trial < 20000; ++trial) {
+        Matrix5 a, b;
+        for (int e = 0; e < 25; ++e) {
+            a.elements[e] = drawFloat(random);
+            // Once all negative zeros: the sums must start from +0, which turns them positive.
+            b.elements[e] = trial == 0 ? -0.0f : drawFloat(random);
+        }
+        const Matrix5 fast = multiply(a, b), plain = referenceMultiply(a, b);
+        ASSERT_TRUE(sameFloats(fast.elements, plain.elements, 25)) << "trial " << trial;
+    }
+}
+
+TEST(FastPaths, PointTransformEqualsTheFullProductToTheBit) {
+    std::mt19937 random(7);
+    FigureCollection figure;
+    figure.count = kMaxPolylines;
+    for (int i = 0; i < kMaxPolylines; ++i) {
+        figure.polylines[i].count = kMaxVertices;
+        for (int j = 0; j < kMaxVertices; ++j) {
+            figure.polylines[i].setVertex(j, drawFloat(random), drawFloat(random),
+                                          drawFloat(random), drawFloat(random));
+        }
+    }
+    for (int trial = 0; trial < 20; ++trial) {
+        AffineTransform t;
+        for (int e = 0; e < 25; ++e) {
+            // The identity, then all negative zeros (sums start from +0), then random matrices.
+            t.composite.elements[e] = trial == 0   ? t.composite.elements[e]
+                                      : trial == 1 ? -0.0f
+                                                   : drawFloat(random);
+        }
+        const FigureCollection fast = figure.transform(t);
+        for (int i = 0; i < kMaxPolylines; ++i) {
+            for (int j = 0; j < kMaxVertices; ++j) {
+                Point4 plain;
+                plain.fromMatrix(
+                    referenceMultiply(t.composite, figure.polylines[i].vertices[j].toMatrix()));
+                const Point4& got = fast.polylines[i].vertices[j];
+                const float fastXyzq[4] = {got.x, got.y, got.z, got.q};
+                const float plainXyzq[4] = {plain.x, plain.y, plain.z, plain.q};
+                ASSERT_TRUE(sameFloats(fastXyzq, plainXyzq, 4))
+                    << "trial " << trial << ", polyline " << i << ", vertex " << j;
+            }
+        }
+    }
 }
