@@ -1,7 +1,5 @@
 #include "math4d/point.h"
 
-#include <cmath>
-
 #include "math4d/matrix5.h"
 
 Matrix5 Point4::toMatrix() const {
