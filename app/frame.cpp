@@ -17,8 +17,6 @@ constexpr double kNearPlane = 0.3;
 constexpr double kFarPlane = 300.0;
 // Length along q of the axis point whose image the status readout marks.
 constexpr float kMarkerLength = 3.0f;
-constexpr const char* kFigureFile = "kvoTessa1F.txt";
-constexpr const char* kAffineFile = "kvoTessa1A.txt";
 }  // namespace
 
 void init() {
@@ -31,7 +29,7 @@ void init() {
     const float aspect = kWindowWidth / kWindowHeight;
     gluPerspective(kFieldOfViewDegrees, static_cast<double>(aspect), kNearPlane, kFarPlane);
 
-    readSpecialFiles(kFigureFile, kAffineFile);
+    readSpecialFiles(kFigureFileName, kAffineFileName);
 }
 
 void display() {

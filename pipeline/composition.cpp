@@ -6,22 +6,22 @@ AffineTransform composeAffineCollection(const AffineCollection& affines, float s
         const Affine& a = affines.records[i];
         const float* p = a.params;
         switch (a.type) {
-            case 1:
+            case kTransformScale:
                 t.scale(p[0], p[1], p[2], p[3], p[4]);
                 break;
-            case 2:
+            case kTransformTranslate:
                 t.translate(p[0], p[1], p[2], p[3], p[4]);
                 break;
-            case 3:
+            case kTransformRotate:
                 t.rotate(p[0], p[1], p[2], p[3], p[4], p[5], p[6]);
                 break;
-            case 4:
+            case kTransformStepScale:
                 t.scale(step + p[0], p[1], p[2], p[3], p[4]);
                 break;
-            case 5:
+            case kTransformStepTranslate:
                 t.translate(step * p[0], p[1], p[2], p[3], p[4]);
                 break;
-            case 6:
+            case kTransformStepRotate:
                 t.rotateStep(step * p[0], p[1], p[2], p[3], p[4], p[5], p[6]);
                 break;
             default:

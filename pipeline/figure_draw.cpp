@@ -14,13 +14,13 @@ namespace {
 // The OpenGL primitive a line-loop value selects, or false when it selects none.
 bool primitiveFor(int lineLoop, GLenum* mode) {
     switch (lineLoop) {
-        case 0:
+        case kLineLoopOpen:
             *mode = GL_LINE_STRIP;
             return true;
-        case 1:
+        case kLineLoopClosed:
             *mode = GL_LINE_LOOP;
             return true;
-        case 3:
+        case kLineLoopPoints:
             *mode = GL_POINTS;
             return true;
         default:

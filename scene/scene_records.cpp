@@ -52,18 +52,3 @@ void AffineCollection::setAffine(int i, int type, float p0, float p1, float p2, 
                                  float p5, float p6) {
     records[i].set(type, p0, p1, p2, p3, p4, p5, p6);
 }
-
-int affineParameterCount(int type) {
-    switch (type) {
-        case 1:
-        case 2:
-        case 4:
-        case 5:
-            return 5;
-        case 3:
-        case 6:
-            return 7;
-        default:
-            return 0;
-    }
-}

@@ -3,13 +3,10 @@
 #pragma once
 
 #include "math4d/point.h"
+#include "scene/scene_format.h"
 
 class AffineTransform;
 struct FigureCollection3;
-
-constexpr int kMaxVertices = 90;   // vertices in one polyline
-constexpr int kMaxPolylines = 90;  // polylines in one figure
-constexpr int kMaxAffines = 90;    // records in one transform list
 
 // One coloured polyline; only vertices[0] to vertices[count-1] are meaningful.
 struct Polyline {
@@ -26,8 +23,8 @@ struct Polyline {
     void copyColour(const Polyline& source);
 };
 
-// The figure. lineLoop selects how every polyline is drawn: 0 open strip, 1 closed loop,
-// 3 separate points; any other value draws nothing.
+// The figure. lineLoop (a LineLoopMode) selects how every polyline is drawn; any other value
+// draws nothing.
 struct FigureCollection {
     int count = 0;
     int lineLoop = 0;
@@ -46,18 +43,14 @@ struct FigureCollection {
     void draw() const;
 };
 
-// One elementary transform. type 1 scale, 2 translate, 3 rotate, 4-6 their animated forms;
-// 0 marks an empty record and any value outside 1..6 is skipped by the composition.
+// One elementary transform; type is a TransformType, and any value outside 1..6 is skipped by
+// the composition.
 struct Affine {
     float params[7] = {};
     int type = 0;
 
     void set(int newType, float p0, float p1, float p2, float p3, float p4, float p5, float p6);
 };
-
-// How many parameters follow a record's type in the affine file: 5 for types 1, 2, 4 and 5, 7
-// for types 3 and 6, and 0 for a type the composition does not know.
-int affineParameterCount(int type);
 
 // The transform list, applied in index order; only records[0] to records[count-1] are used.
 struct AffineCollection {

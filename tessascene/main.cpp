@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/scene_format.h"
 #include "tessascene/geomview_import.h"
 #include "tessascene/polytopes.h"
 #include "tessascene/scene_writer.h"
@@ -20,11 +21,13 @@ constexpr int kExitOk = 0;
 constexpr int kExitBadFigure = 1;
 constexpr int kExitUsage = 2;
 
-const char* const kHelp = R"(Usage: tessascene generate FIGURE [OPTIONS]
+const std::string kHelp = std::string(R"(Usage: tessascene generate FIGURE [OPTIONS]
        tessascene import FILE [OPTIONS]
        tessascene --help
 
-Writes the viewer's scene files kvoTessa1F.txt (the figure) and kvoTessa1A.txt (projection
+Writes the viewer's scene files )") +
+                          kFigureFileName + " (the figure) and " + kAffineFileName +
+                          R"( (projection
 vector and transforms) into a folder. Start the viewer in that folder to see the figure.
 
 Commands:
@@ -91,7 +94,7 @@ struct Options {
     std::string output = ".";
     std::optional<double> size;  // 0: keep the coordinates
     std::optional<std::array<double, 3>> colour;
-    int lineLoop = 0;
+    int lineLoop = kLineLoopOpen;
     Vertex4 projection = {0.4, -0.3, 0.2, 1.0};
     std::optional<double> scale;
     std::vector<PlaneTurn> rotations;
@@ -375,7 +378,7 @@ SceneAffines affinesFor(const Options& options) {
     SceneAffines affines;
     affines.projection = options.projection;
     if (options.scale) {
-        affines.records.push_back({1, {*options.scale, 1, 1, 1, 1}});
+        affines.records.push_back({kTransformScale, {*options.scale, 1, 1, 1, 1}});
     }
     const auto turnRecord = [](int type, const PlaneTurn& turn) {
         AffineRecord record{type, {turn.degrees, 0, 0, 0, 0, 0, 0}};
@@ -383,10 +386,10 @@ SceneAffines affinesFor(const Options& options) {
         return record;
     };
     for (const PlaneTurn& turn : options.rotations) {
-        affines.records.push_back(turnRecord(3, turn));
+        affines.records.push_back(turnRecord(kTransformRotate, turn));
     }
     for (const PlaneTurn& turn : options.spins) {
-        affines.records.push_back(turnRecord(6, turn));
+        affines.records.push_back(turnRecord(kTransformStepRotate, turn));
     }
     return affines;
 }
@@ -464,11 +467,12 @@ int main(int argc, char** argv) {
         isolated -= (touched[e.first] == 0 ? 1 : 0) + (touched[e.second] == 0 ? 1 : 0);
         touched[e.first] = touched[e.second] = 1;
     }
-    std::cout << "Wrote " << options.output << "/kvoTessa1F.txt and " << options.output
-              << "/kvoTessa1A.txt: " << graph.vertices.size() << " vertices, " << graph.edges.size()
-              << " edges, " << layout.size() << (layout.size() == 1 ? " polyline" : " polylines")
-              << " (line-loop " << options.lineLoop << ")";
-    if (options.lineLoop != 3 && isolated > 0) {
+    std::cout << "Wrote " << options.output << "/" << kFigureFileName << " and " << options.output
+              << "/" << kAffineFileName << ": " << graph.vertices.size() << " vertices, "
+              << graph.edges.size() << " edges, " << layout.size()
+              << (layout.size() == 1 ? " polyline" : " polylines") << " (line-loop "
+              << options.lineLoop << ")";
+    if (options.lineLoop != kLineLoopPoints && isolated > 0) {
         std::cout << "; " << isolated << " vertices without edges left out";
     }
     std::cout << "\n";

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "scene/scene_records.h"
+#include "scene/scene_format.h"
 
 namespace fs = std::filesystem;
 
@@ -38,9 +38,7 @@ std::string formatFloat(double v) {
     if (std::fabs(f) < FLT_MIN) {
         f = 0.0f;
     }
-    std::ostringstream out;
-    out << f;
-    return out.str();
+    return sceneNumberText(f);
 }
 
 bool figureFileText(const SceneFigure& figure, std::string& text, std::string& error) {
@@ -134,10 +132,10 @@ bool writeSceneFiles(const std::string& folder, const std::string& figureText,
         }
     }
 
-    const fs::path figure = dir / "kvoTessa1F.txt";
-    const fs::path affine = dir / "kvoTessa1A.txt";
-    const fs::path figureTemp = dir / ".kvoTessa1F.txt.tmp";
-    const fs::path affineTemp = dir / ".kvoTessa1A.txt.tmp";
+    const fs::path figure = dir / kFigureFileName;
+    const fs::path affine = dir / kAffineFileName;
+    const fs::path figureTemp = dir / ("." + std::string(kFigureFileName) + ".tmp");
+    const fs::path affineTemp = dir / ("." + std::string(kAffineFileName) + ".tmp");
     const auto removeTemps = [&] {
         fs::remove(figureTemp, code);
         fs::remove(affineTemp, code);

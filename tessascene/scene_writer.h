@@ -44,7 +44,7 @@ bool figureFileText(const SceneFigure& figure, std::string& text, std::string& e
 // record has the wrong number of parameters for its type.
 bool affineFileText(const SceneAffines& affines, std::string& text, std::string& error);
 
-// Writes kvoTessa1F.txt and kvoTessa1A.txt into folder, creating the folder when it is missing.
+// Writes the figure file and the affine file into folder, creating the folder when it is missing.
 // Each file is written under a temporary name first and then renamed, so a failure leaves no
 // half-written scene file. Returns false with a one-line error on failure.
 bool writeSceneFiles(const std::string& folder, const std::string& figureText,

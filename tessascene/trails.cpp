@@ -203,7 +203,7 @@ bool layoutPolylines(const EdgeGraph& graph, int lineLoop, const FigureCapacity&
                      std::vector<std::vector<int>>& polylines, std::string& error) {
     polylines.clear();
     const int perPolyline = capacity.vertices;
-    if (lineLoop == 3) {
+    if (lineLoop == kLineLoopPoints) {
         const int n = static_cast<int>(graph.vertices.size());
         if (n == 0) {
             error = "the figure has no vertices";
@@ -214,12 +214,12 @@ bool layoutPolylines(const EdgeGraph& graph, int lineLoop, const FigureCapacity&
             std::iota(run.begin(), run.end(), first);
             polylines.push_back(run);
         }
-    } else if (lineLoop == 0 || lineLoop == 1) {
+    } else if (lineLoop == kLineLoopOpen || lineLoop == kLineLoopClosed) {
         if (graph.edges.empty()) {
             error = "the figure has no edges; line-loop 3 shows its vertices as points";
             return false;
         }
-        if (lineLoop == 1) {
+        if (lineLoop == kLineLoopClosed) {
             const std::vector<int> degree = degrees(graph);
             const auto oddCount =
                 std::count_if(degree.begin(), degree.end(), [](int d) { return d % 2 != 0; });
@@ -232,7 +232,7 @@ bool layoutPolylines(const EdgeGraph& graph, int lineLoop, const FigureCapacity&
         }
         for (const Trail& trail : decomposeIntoTrails(graph)) {
             const int edges = static_cast<int>(trail.size()) - 1;
-            if (lineLoop == 1) {
+            if (lineLoop == kLineLoopClosed) {
                 const std::vector<Trail> loops = splitClosedTrail(trail, perPolyline);
                 if (loops.empty()) {
                     error = "a closed loop of " + std::to_string(edges) +

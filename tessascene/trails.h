@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/scene_records.h"
+#include "scene/scene_format.h"
 #include "tessascene/edge_graph.h"
 
 // A walk as vertex indices; consecutive vertices are joined by an edge of the graph. A closed
@@ -28,7 +28,7 @@ struct FigureCapacity {
     int polylines = kMaxPolylines;  // per figure
 };
 
-// Lays the graph out as polylines of vertex indices for the given line-loop value:
+// Lays the graph out as polylines of vertex indices for the given LineLoopMode:
 //   0  open strips: each trail cut into pieces of at most capacity.vertices vertices, where
 //      consecutive pieces share the vertex at the cut;
 //   1  closed loops: every component must have only even-degree vertices; each closed trail is
