@@ -9,7 +9,7 @@
 #include "app/process_state.h"
 #include "app/status.h"
 #include "pipeline/figure_draw.h"
-#include "scene/scene_loader.h"
+#include "scene/scene_format.h"
 
 namespace {
 constexpr double kFieldOfViewDegrees = 50.0;
@@ -20,8 +20,8 @@ constexpr float kMarkerLength = 3.0f;
 }  // namespace
 
 void init() {
-    globalStep = 0.0f;
-    camera.setDefaults();
+    viewer.globalStep = 0.0f;
+    viewer.camera.setDefaults();
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -40,6 +40,7 @@ void display() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+    const OrbitCamera& camera = viewer.camera;
     gluLookAt(camera.eye.x, camera.eye.y, camera.eye.z, camera.target.x, camera.target.y,
               camera.target.z, camera.up.x, camera.up.y, camera.up.z);
 
@@ -49,7 +50,7 @@ void display() {
     if (camera.axesShown == 1) {
         drawStatus(kMarkerLength);
     }
-    if (showFigure == 1) {
+    if (viewer.showFigure == 1) {
         drawFigure();
     }
 
@@ -57,4 +58,9 @@ void display() {
     std::cout << "==============================" << std::endl;
     glFlush();
     glutSwapBuffers();
+}
+
+void drawFigure() {
+    drawFigurePass(viewer.loadedFigure, viewer.loadedAffines, viewer.globalStep,
+                   viewer.projectionVector, viewer.figureLineWidth);
 }

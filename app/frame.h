@@ -8,3 +8,8 @@ void init();
 // Draws one whole frame (grids, axes, q-axis marker with status lines, figure), writes its
 // bracket lines and swaps the buffers. GLUT's display callback; the input callbacks call it too.
 void display();
+
+// The figure pass: composes the loaded transform list under the global step (printing the
+// matrix), transforms and projects copies of the loaded figure and draws them at
+// figureLineWidth.
+void drawFigure();

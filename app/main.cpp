@@ -2,8 +2,8 @@
 #include <GL/glut.h>
 
 #include "app/frame.h"
+#include "app/input_callbacks.h"
 #include "app/process_state.h"
-#include "viewer/input.h"
 
 namespace {
 // The window title: the release name, then a space and the credit.

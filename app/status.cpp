@@ -39,7 +39,7 @@ void drawMarker(const Point3& p) {
     glVertex3d(p.x, p.y, p.z);
     glEnd();
 
-    if (showDropLines == 1) {
+    if (viewer.showDropLines == 1) {
         glBegin(GL_LINES);
         glColor3f(1.0f, 0.0f, 0.0f);
         dropLinePair(p.x, 0.0, 0.0, p);
@@ -53,14 +53,15 @@ void drawMarker(const Point3& p) {
 
 // The four readout lines; non-finite or huge values print as the stream prints them.
 void writeStatusLines(const Point3& p) {
-    const Point4& v = projectionVector;
+    const Point4& v = viewer.projectionVector;
+    const Point3& eye = viewer.camera.eye;
     std::cout << "Projection Vector (x,y,z,q) (" << cut(v.x) << " , " << cut(v.y) << " , "
               << cut(v.z) << " , " << cut(v.q) << ")" << std::endl;
     std::cout << "Q 3D Projection (x,y,z) (" << cut(p.x) << " , " << cut(p.y) << " , " << cut(p.z)
               << ")" << std::endl;
-    std::cout << "Eye (x,y,z)  " << cut(camera.eye.x) << "    " << cut(camera.eye.y) << "     "
-              << cut(camera.eye.z) << std::endl;
-    std::cout << "GLOBAL STEP " << consoleFloat(globalStep) << std::endl;
+    std::cout << "Eye (x,y,z)  " << cut(eye.x) << "    " << cut(eye.y) << "     " << cut(eye.z)
+              << std::endl;
+    std::cout << "GLOBAL STEP " << consoleFloat(viewer.globalStep) << std::endl;
 }
 }  // namespace
 
@@ -72,7 +73,7 @@ Segment4::Segment4(float sx, float sy, float sz, float sq, float ex, float ey, f
 void drawStatus(float length) {
     const Segment4 qAxis(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, length);
     glColor3f(1.0f, 0.0f, 1.0f);
-    const Point3 p = projectTo3D(qAxis.end, projectionVector);
+    const Point3 p = projectTo3D(qAxis.end, viewer.projectionVector);
     // With a q component of 0 the image is not finite: nothing is drawn, the lines still print.
     if (isFinite(p)) {
         drawMarker(p);

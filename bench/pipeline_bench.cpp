@@ -95,13 +95,13 @@ Point4 fullProjection() {
 
 // Puts the full scene into the process-wide records the frame pass reads.
 void loadFullScene() {
-    loadedFigure = fullFigure();
-    loadedAffines = fullList();
-    projectionVector = fullProjection();
-    globalStep = 1.0f;
-    camera.setDefaults();
-    showFigure = 1;
-    figureLineWidth = 1.0f;
+    viewer.loadedFigure = fullFigure();
+    viewer.loadedAffines = fullList();
+    viewer.projectionVector = fullProjection();
+    viewer.globalStep = 1.0f;
+    viewer.camera.setDefaults();
+    viewer.showFigure = 1;
+    viewer.figureLineWidth = 1.0f;
 }
 
 // Routes std::cout into a null stream while it lives.

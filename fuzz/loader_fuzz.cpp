@@ -12,10 +12,10 @@
 #include <sstream>
 #include <string>
 
-#include "app/process_state.h"
 #include "math4d/scalar_helpers.h"
 #include "pipeline/composition.h"
 #include "scene/scene_loader.h"
+#include "scene/scene_records.h"
 
 namespace {
 
@@ -38,7 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::istringstream figure(std::string(bytes, split));
     std::istringstream affine(std::string(bytes + affineStart, size - affineStart));
 
-    // Only the counts matter between inputs: nothing past them is ever read.
+    // Kept between inputs like the program's records; only the counts matter, since nothing past
+    // them is ever read.
+    static FigureCollection loadedFigure;
+    static AffineCollection loadedAffines;
+    static Point4 projectionVector;
     loadedFigure.count = 0;
     loadedFigure.lineLoop = 0;
     loadedAffines.count = 0;
@@ -47,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The echo goes nowhere: a stream in a failed state formats nothing, which keeps the runs
     // fast. Every value is still read, checked and cut as in a real run.
     std::cout.setstate(std::ios::badbit);
-    readSceneStreams(&figure, "figure.txt", &affine, "affine.txt");
+    readSceneStreams(&figure, "figure.txt", &affine, "affine.txt", loadedFigure, loadedAffines,
+                     projectionVector);
     check(loadedFigure.count <= kMaxPolylines, "figure count above capacity");
     for (int i = 0; i < loadedFigure.count; ++i) {
         check(loadedFigure.polylines[i].count <= kMaxVertices, "vertex count above capacity");

@@ -3,10 +3,6 @@
 
 #include <GL/gl.h>
 
-#include <cstdint>
-#include <cstring>
-
-#include "app/process_state.h"
 #include "pipeline/composition.h"
 #include "pipeline/figure_projection.h"
 
@@ -28,49 +24,32 @@ bool primitiveFor(int lineLoop, GLenum* mode) {
     }
 }
 
-// True when every one of the polyline's count vertices can be handed to OpenGL. A float is
-// finite unless all its exponent bits are set, and then adding 1 to the exponent field carries
-// into the sign bit; the coordinates are tested that way as integers, four at a time, with no
-// branch per coordinate.
+// True when every one of the polyline's count vertices can be handed to OpenGL.
 bool allVerticesFinite(const Polyline3& polyline) {
-    static_assert(sizeof(Point3) == 3 * sizeof(float), "Point3 is three packed floats");
-    constexpr std::uint32_t kExponent = 0x7f800000u;
-    constexpr std::uint32_t kExponentOne = 0x00800000u;
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(polyline.vertices);
-    const int floats = 3 * polyline.count;
-    std::uint32_t carry[4] = {0, 0, 0, 0};
-    int i = 0;
-    for (; i + 4 <= floats; i += 4) {
-        std::uint32_t bits[4];
-        std::memcpy(bits, bytes + 4 * i, sizeof bits);
-        for (int lane = 0; lane < 4; ++lane) {
-            carry[lane] |= (bits[lane] & kExponent) + kExponentOne;
+    for (int j = 0; j < polyline.count; ++j) {
+        if (!isFinite(polyline.vertices[j])) {
+            return false;
         }
     }
-    for (; i < floats; ++i) {
-        std::uint32_t bits;
-        std::memcpy(&bits, bytes + 4 * i, sizeof bits);
-        carry[0] |= (bits & kExponent) + kExponentOne;
-    }
-    return ((carry[0] | carry[1] | carry[2] | carry[3]) & 0x80000000u) == 0;
+    return true;
 }
 }  // namespace
 
-void drawFigure() {
+void drawFigurePass(const FigureCollection& figure, const AffineCollection& affines, float step,
+                    Point4 projection, float lineWidth) {
     // Copies of the loaded records go in; the loaded ones are never changed.
-    const FigureCollection transformed =
-        applyAffineCollection(loadedFigure, loadedAffines, globalStep);
-    transformed.draw();
+    const FigureCollection transformed = applyAffineCollection(figure, affines, step);
+    transformed.draw(projection, lineWidth);
 }
 
-void FigureCollection::draw() const {
-    const FigureCollection3 projected = project(projectionVector);
-    projected.draw();
+void FigureCollection::draw(Point4 projection, float lineWidth) const {
+    const FigureCollection3 projected = project(projection);
+    projected.draw(lineWidth);
 }
 
-void FigureCollection3::draw() const {
-    glLineWidth(figureLineWidth);
-    glPointSize(figureLineWidth);
+void FigureCollection3::draw(float lineWidth) const {
+    glLineWidth(lineWidth);
+    glPointSize(lineWidth);
 
     GLenum mode = GL_POINTS;
     const bool drawn = primitiveFor(lineLoop, &mode);
@@ -85,8 +64,7 @@ void FigureCollection3::draw() const {
             continue;
         }
         glBegin(mode);
-        const int vertexCount = polyline.count;
-        for (int j = 0; j < vertexCount; ++j) {
+        for (int j = 0; j < polyline.count; ++j) {
             const Point3& v = polyline.vertices[j];
             glVertex3d(v.x, v.y, v.z);
         }

@@ -19,7 +19,8 @@ struct FigureCollection3 {
 
     void setPolylineColour(int i, float red, float green, float blue);
 
-    // Draws every polyline with the primitive lineLoop selects, at figureLineWidth; leaves line
-    // width and point size at 1. A polyline with a non-finite vertex is left out.
-    void draw() const;
+    // Draws every polyline with the primitive lineLoop selects, with lines and points lineWidth
+    // pixels wide; leaves line width and point size at 1. A polyline with a non-finite vertex is
+    // left out.
+    void draw(float lineWidth) const;
 };

@@ -4,7 +4,6 @@
 #include <iostream>
 #include <string>
 
-#include "app/process_state.h"
 #include "math4d/scalar_helpers.h"
 
 namespace {
@@ -56,10 +55,19 @@ private:
     std::string where_;
 };
 
-std::string vertexPart(const char* coordinate, int vertex, int polyline) {
-    return std::string("the ") + coordinate + " of vertex " + std::to_string(vertex) +
-           " of polyline " + std::to_string(polyline);
+// Reads count floats into out, in order; describe(k) names value k (0-based) for the damage
+// report. The values read before a failure stay in out.
+template <typename Describe>
+bool readFloats(ValueReader& values, float* out, int count, Describe describe) {
+    for (int k = 0; k < count; ++k) {
+        if (!values.read(out[k], [&] { return describe(k); })) {
+            return false;
+        }
+    }
+    return true;
 }
+
+constexpr const char* kAxisNames[4] = {"x", "y", "z", "q"};
 
 // Reads the figure file's values into figure, echoing each as it is understood. Polylines and
 // vertices beyond the capacity are read and echoed, so the values stay aligned, but not stored.
@@ -76,13 +84,12 @@ void readFigure(std::istream& in, const char* fileName, FigureCollection& figure
     figure.lineLoop = lineLoop;
     std::cout << "Line Loop " << lineLoop << std::endl;
 
-    float red = 0.0f, green = 0.0f, blue = 0.0f;
-    const auto colour = [] { return std::string("the colour"); };
-    if (!values.read(red, colour) || !values.read(green, colour) || !values.read(blue, colour)) {
+    float colour[3] = {0.0f, 0.0f, 0.0f};  // red, green, blue
+    if (!readFloats(values, colour, 3, [](int) { return std::string("the colour"); })) {
         values.reportDamage("PROBLEM READING FIGURE FILE!!! ", fileName);
         return;
     }
-    std::cout << "Color " << red << " " << green << " " << blue << std::endl;
+    std::cout << "Color " << colour[0] << " " << colour[1] << " " << colour[2] << std::endl;
 
     int polylineCount = 0;
     if (!values.read(polylineCount, [] { return std::string("the polyline count"); })) {
@@ -116,22 +123,23 @@ void readFigure(std::istream& in, const char* fileName, FigureCollection& figure
         int storedVertices = 0;
         for (int j = 0; j < vertexCount; ++j) {
             const int vertex = j + 1;
-            float x = 0.0f, y = 0.0f, z = 0.0f, q = 0.0f;
-            if (!values.read(x, [&] { return vertexPart("x", vertex, number); }) ||
-                !values.read(y, [&] { return vertexPart("y", vertex, number); }) ||
-                !values.read(z, [&] { return vertexPart("z", vertex, number); }) ||
-                !values.read(q, [&] { return vertexPart("q", vertex, number); })) {
+            float v[4] = {0.0f, 0.0f, 0.0f, 0.0f};  // x, y, z, q
+            if (!readFloats(values, v, 4, [&](int k) {
+                    return std::string("the ") + kAxisNames[k] + " of vertex " +
+                           std::to_string(vertex) + " of polyline " + std::to_string(number);
+                })) {
                 break;
             }
-            std::cout << "       x,y,z,q " << x << " " << y << " " << z << " " << q << std::endl;
+            std::cout << "       x,y,z,q " << v[0] << " " << v[1] << " " << v[2] << " " << v[3]
+                      << std::endl;
             if (j < kMaxVertices) {
-                working.setVertex(j, x, y, z, q);
+                working.setVertex(j, v[0], v[1], v[2], v[3]);
                 storedVertices = j + 1;
             }
         }
         // A damaged polyline keeps the whole vertices read before the damage.
         working.count = vertexCount <= 0 ? vertexCount : storedVertices;
-        working.setColour(red, green, blue);
+        working.setColour(colour[0], colour[1], colour[2]);
         if (i < kMaxPolylines) {
             figure.setPolyline(i, working);
             storedPolylines = i + 1;
@@ -151,14 +159,13 @@ void readAffines(std::istream& in, const char* fileName, Point4& projection,
     ValueReader values(in);
 
     float v[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    static const char* const kAxes[4] = {"x", "y", "z", "q"};
-    for (int c = 0; c < 4; ++c) {
-        if (!values.read(v[c], [&] {
-                return std::string("the ") + kAxes[c] + " of the projection vector";
-            })) {
-            values.reportDamage("PROBLEM READING AFFINE FILE!!! ", fileName);
-            return;
-        }
+    if (!readFloats(values, v, 4, [](int k) {
+            return std::string("the ") + kAxisNames[k] + " of the projection vector";
+        })) {
+        // The components read before the damage are kept; the missing ones stay 0.
+        projection.set(v[0], v[1], v[2], v[3]);
+        values.reportDamage("PROBLEM READING AFFINE FILE!!! ", fileName);
+        return;
     }
     std::cout << "Projection Vector (x,y,z,q) " << v[0] << " " << v[1] << " " << v[2] << " " << v[3]
               << std::endl;
@@ -186,15 +193,10 @@ void readAffines(std::istream& in, const char* fileName, Point4& projection,
 
         const int wanted = affineParameterCount(type);
         float p[7] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-        for (int k = 0; k < wanted; ++k) {
-            if (!values.read(p[k], [&] {
-                    return "parameter " + std::to_string(k + 1) + " of affine " +
-                           std::to_string(number);
-                })) {
-                break;
-            }
-        }
-        if (values.stopped()) {
+        if (!readFloats(values, p, wanted, [&](int k) {
+                return "parameter " + std::to_string(k + 1) + " of affine " +
+                       std::to_string(number);
+            })) {
             std::cout << std::endl;
             break;
         }
@@ -208,11 +210,11 @@ void readAffines(std::istream& in, const char* fileName, Point4& projection,
         std::cout << std::endl;
 
         if (i < kMaxAffines) {
-            if (wanted == 5) {
-                affines.setAffine(i, type, p[0], p[1], p[2], p[3], p[4], 1.0f, 1.0f);
-            } else if (wanted == 7) {
+            if (type == kTransformRotate || type == kTransformStepRotate) {
                 const float radians = static_cast<float>(static_cast<double>(p[0]) * kPi / 180.0);
                 affines.setAffine(i, type, radians, p[1], p[2], p[3], p[4], p[5], p[6]);
+            } else if (wanted > 0) {
+                affines.setAffine(i, type, p[0], p[1], p[2], p[3], p[4], 1.0f, 1.0f);
             }
             // An unknown type leaves the record empty but still takes its place in the list.
             storedAffines = i + 1;
@@ -227,7 +229,8 @@ void readAffines(std::istream& in, const char* fileName, Point4& projection,
 }  // namespace
 
 void readSceneStreams(std::istream* figure, const char* figureName, std::istream* affine,
-                      const char* affineName) {
+                      const char* affineName, FigureCollection& figureOut,
+                      AffineCollection& affinesOut, Point4& projection) {
     std::cout << "Start Read Special Files " << std::endl;
 
     if (figure == nullptr) {
@@ -235,27 +238,30 @@ void readSceneStreams(std::istream* figure, const char* figureName, std::istream
         return;
     }
     std::cout << "File Figure Collection " << figureName << " read successfull!" << std::endl;
-    readFigure(*figure, figureName, loadedFigure);
+    readFigure(*figure, figureName, figureOut);
 
     // A damaged figure file must not keep the affine file from being read.
-    loadedAffines.reset();
+    affinesOut.reset();
     if (affine == nullptr) {
         std::cout << "PROBLEM WITH AFFINE FILE!!! " << affineName << std::endl;
         return;
     }
     std::cout << "File Affine Collection " << affineName << " read successfull!" << std::endl;
-    readAffines(*affine, affineName, projectionVector, loadedAffines);
+    readAffines(*affine, affineName, projection, affinesOut);
 
     std::cout << "Finish Read Special Files " << std::endl;
     std::cout << "===========================" << std::endl;
 }
 
-void readSpecialFiles(const char* figureName, const char* affineName) {
+void readSceneFiles(const char* figureName, const char* affineName, FigureCollection& figureOut,
+                    AffineCollection& affinesOut, Point4& projection) {
     std::ifstream figure(figureName);
     if (figure.fail()) {
-        readSceneStreams(nullptr, figureName, nullptr, affineName);
+        readSceneStreams(nullptr, figureName, nullptr, affineName, figureOut, affinesOut,
+                         projection);
         return;
     }
     std::ifstream affine(affineName);
-    readSceneStreams(&figure, figureName, affine.fail() ? nullptr : &affine, affineName);
+    readSceneStreams(&figure, figureName, affine.fail() ? nullptr : &affine, affineName, figureOut,
+                     affinesOut, projection);
 }

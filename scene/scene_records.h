@@ -39,8 +39,8 @@ struct FigureCollection {
     FigureCollection transform(AffineTransform transform) const;
     // A new 3D figure: every vertex slid along direction onto q = 0 (see projectTo3D).
     FigureCollection3 project(Point4 direction) const;
-    // Projects along the current projection vector and draws the result with OpenGL.
-    void draw() const;
+    // Projects along projection and draws the result with OpenGL, lineWidth pixels wide.
+    void draw(Point4 projection, float lineWidth) const;
 };
 
 // One elementary transform; type is a TransformType, and any value outside 1..6 is skipped by

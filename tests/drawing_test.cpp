@@ -55,11 +55,12 @@ TEST_F(FigureDrawTest, LineLoopValueSelectsThePrimitive) {
     const Case cases[] = {{0, true, GL_LINE_STRIP}, {1, true, GL_LINE_LOOP},
                           {3, true, GL_POINTS},     {2, false, 0},
                           {-1, false, 0},           {4, false, 0}};
-    projectionVector = point4(0, 0, 0, 1);
+    viewer.projectionVector = point4(0, 0, 0, 1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lineLoop);
         glrec::clear();
-        makeFigure({unitSquare(), unitSquare()}, c.lineLoop).draw();
+        makeFigure({unitSquare(), unitSquare()}, c.lineLoop)
+            .draw(viewer.projectionVector, viewer.figureLineWidth);
         const std::vector<glrec::Block> blocks = glrec::blocks();
         EXPECT_EQ(glrec::countOf("glColor3f"), 2);  // the colour is set even when nothing is drawn
         if (c.drawn) {
@@ -79,14 +80,14 @@ TEST_F(FigureDrawTest, LineLoopValueSelectsThePrimitive) {
 }
 
 TEST_F(FigureDrawTest, IssuesColoursAndWidenedVerticesInOrder) {
-    projectionVector = point4(0, 0, 0, 1);
-    figureLineWidth = 4.0f;
+    viewer.projectionVector = point4(0, 0, 0, 1);
+    viewer.figureLineWidth = 4.0f;
     const FigureCollection figure =
         makeFigure({makePolyline({point4(0.1f, 0.2f, 0.3f, 0), point4(-1.7f, 2.5f, 1e-3f, 0)}, 0.2f,
                                  0.4f, 0.6f),
                     makePolyline({point4(3, 4, 5, 0)}, 0.0f, 1.0f, 0.5f)},
                    1);
-    figure.draw();
+    figure.draw(viewer.projectionVector, viewer.figureLineWidth);
     EXPECT_TRUE(callsMatch(0, {{"glLineWidth", {4}},
                                {"glPointSize", {4}},
                                {"glColor3f", {w(0.2f), w(0.4f), w(0.6f)}},
@@ -104,9 +105,9 @@ TEST_F(FigureDrawTest, IssuesColoursAndWidenedVerticesInOrder) {
 }
 
 TEST_F(FigureDrawTest, DegenerateFiguresStillSetAndRestoreTheWidths) {
-    projectionVector = point4(0, 0, 0, 1);
-    figureLineWidth = 7.0f;
-    makeFigure({}, 1).draw();
+    viewer.projectionVector = point4(0, 0, 0, 1);
+    viewer.figureLineWidth = 7.0f;
+    makeFigure({}, 1).draw(viewer.projectionVector, viewer.figureLineWidth);
     EXPECT_TRUE(callsMatch(
         0,
         {{"glLineWidth", {7}}, {"glPointSize", {7}}, {"glLineWidth", {1}}, {"glPointSize", {1}}}));
@@ -114,7 +115,7 @@ TEST_F(FigureDrawTest, DegenerateFiguresStillSetAndRestoreTheWidths) {
 
     // A polyline without vertices under a drawing flag gives an empty pair.
     glrec::clear();
-    makeFigure({makePolyline({})}, 0).draw();
+    makeFigure({makePolyline({})}, 0).draw(viewer.projectionVector, viewer.figureLineWidth);
     const std::vector<glrec::Block> blocks = glrec::blocks();
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_TRUE(blocks[0].vertices.empty());
@@ -142,7 +143,7 @@ TEST_F(FigureDrawTest, PolylineWithANonFiniteVertexIsLeftOutWhole) {
     projected.polylines[4].count = 1;
     projected.polylines[4].vertices[0].set(inf, 0, 0);
 
-    projected.draw();
+    projected.draw(viewer.figureLineWidth);
     const std::vector<glrec::Block> blocks = glrec::blocks();
     ASSERT_EQ(blocks.size(), 1u) << describeCalls();
     EXPECT_EQ(blocks[0].mode, GL_LINE_STRIP);
@@ -170,7 +171,7 @@ TEST_F(FigureDrawTest, EveryCoordinateIsCheckedAndOnlyInfinitiesAndNanCount) {
             // Beyond count: never looked at.
             projected.polylines[0].vertices[7].set(value, value, value);
             glrec::clear();
-            projected.draw();
+            projected.draw(viewer.figureLineWidth);
             EXPECT_EQ(glrec::countOf("glBegin"), 0) << "coordinate " << at << " = " << value;
         }
     }
@@ -183,20 +184,20 @@ TEST_F(FigureDrawTest, EveryCoordinateIsCheckedAndOnlyInfinitiesAndNanCount) {
     }
     finite.polylines[0].vertices[7].set(bad[0], bad[1], bad[2]);
     glrec::clear();
-    finite.draw();
+    finite.draw(viewer.figureLineWidth);
     const std::vector<glrec::Block> blocks = glrec::blocks();
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_EQ(blocks[0].vertices.size(), 7u);
 }
 
 TEST_F(FigureDrawTest, DrawFigureComposesCopiesOfTheLoadedRecordsUnderTheStep) {
-    loadedFigure = makeFigure({unitSquare()}, 0);
-    loadedAffines.count = 1;
-    loadedAffines.setAffine(0, 5, 0.5f, 1, 0, 0, 0, 1, 1);  // moves x by step * 0.5
-    globalStep = 2.0f;
-    projectionVector = point4(0, 0, 0, 1);
-    const FigureCollection figureBefore = loadedFigure;
-    const AffineCollection affinesBefore = loadedAffines;
+    viewer.loadedFigure = makeFigure({unitSquare()}, 0);
+    viewer.loadedAffines.count = 1;
+    viewer.loadedAffines.setAffine(0, 5, 0.5f, 1, 0, 0, 0, 1, 1);  // moves x by step * 0.5
+    viewer.globalStep = 2.0f;
+    viewer.projectionVector = point4(0, 0, 0, 1);
+    const FigureCollection figureBefore = viewer.loadedFigure;
+    const AffineCollection affinesBefore = viewer.loadedAffines;
 
     drawFigure();
     const std::vector<GlCall> first = glrec::calls();
@@ -212,8 +213,8 @@ TEST_F(FigureDrawTest, DrawFigureComposesCopiesOfTheLoadedRecordsUnderTheStep) {
     EXPECT_EQ(lines[2], "1\t0\t0\t0\t1");
 
     // Nothing accumulates: the loaded records are untouched and a second pass is identical.
-    EXPECT_EQ(std::memcmp(&loadedFigure, &figureBefore, sizeof loadedFigure), 0);
-    EXPECT_EQ(std::memcmp(&loadedAffines, &affinesBefore, sizeof loadedAffines), 0);
+    EXPECT_EQ(std::memcmp(&viewer.loadedFigure, &figureBefore, sizeof viewer.loadedFigure), 0);
+    EXPECT_EQ(std::memcmp(&viewer.loadedAffines, &affinesBefore, sizeof viewer.loadedAffines), 0);
     glrec::clear();
     drawFigure();
     const std::vector<GlCall> second = glrec::calls();
@@ -225,8 +226,8 @@ TEST_F(FigureDrawTest, DrawFigureComposesCopiesOfTheLoadedRecordsUnderTheStep) {
 }
 
 TEST_F(FigureDrawTest, ProjectionAlongTheCurrentVector) {
-    loadedFigure = makeFigure({makePolyline({point4(0, 0, 0, 2), point4(1, 2, 3, 0)})}, 3);
-    projectionVector = point4(1, 0, 0, 1);
+    viewer.loadedFigure = makeFigure({makePolyline({point4(0, 0, 0, 2), point4(1, 2, 3, 0)})}, 3);
+    viewer.projectionVector = point4(1, 0, 0, 1);
     drawFigure();
     std::vector<glrec::Block> blocks = glrec::blocks();
     ASSERT_EQ(blocks.size(), 1u);
@@ -240,7 +241,7 @@ TEST_F(FigureDrawTest, ProjectionAlongTheCurrentVector) {
         SCOPED_TRACE(v.q);
         glrec::clear();
         console.clear();
-        projectionVector = v;
+        viewer.projectionVector = v;
         drawFigure();
         EXPECT_EQ(glrec::countOf("glBegin"), 0) << describeCalls();
         EXPECT_EQ(glrec::countOf("glVertex3d"), 0);
@@ -368,21 +369,21 @@ TEST_F(DecorationsTest, GridFlagsChooseThePlanes) {
 }
 
 TEST_F(DecorationsTest, CameraShowsGridsAndAxesByItsFlags) {
-    camera.gridShown = 0;
-    camera.drawGridIfShown();
-    camera.axesShown = 0;
-    camera.drawAxesIfShown();
+    viewer.camera.gridShown = 0;
+    viewer.camera.drawGridIfShown();
+    viewer.camera.axesShown = 0;
+    viewer.camera.drawAxesIfShown();
     EXPECT_EQ(glrec::size(), 0) << describeCalls();
 
-    camera.gridShown = 1;
-    camera.drawGridIfShown();
+    viewer.camera.gridShown = 1;
+    viewer.camera.drawGridIfShown();
     std::vector<glrec::Block> blocks = glrec::blocks();
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_EQ(blocks[0].vertices.size(), 84u);
 
     glrec::clear();
-    camera.axesShown = 1;
-    camera.drawAxesIfShown();
+    viewer.camera.axesShown = 1;
+    viewer.camera.drawAxesIfShown();
     blocks = glrec::blocks();
     ASSERT_EQ(blocks.size(), 3u);
     EXPECT_TRUE(vertexIs(blocks[0].vertices[1], 2, 0, 0, 1, 0, 0));
@@ -395,7 +396,7 @@ TEST_F(DecorationsTest, CameraShowsGridsAndAxesByItsFlags) {
 using StatusTest = RecordingTest;
 
 TEST_F(StatusTest, WritesTheFourStatusLines) {
-    projectionVector = point4(0, 0, 1, 1);
+    viewer.projectionVector = point4(0, 0, 1, 1);
     drawStatus(3.0f);
     EXPECT_EQ(consoleLines(),
               (std::vector<std::string>{"Projection Vector (x,y,z,q) (0 , 0 , 1 , 1)",
@@ -404,9 +405,9 @@ TEST_F(StatusTest, WritesTheFourStatusLines) {
 }
 
 TEST_F(StatusTest, ValuesAreCutToTwoDecimalsButTheStepIsNot) {
-    projectionVector = point4(0.999f, -0.999f, 0.004f, 1);
-    camera.eye.set(0.999f, -0.999f, 12345.678f);
-    globalStep = 2.567f;
+    viewer.projectionVector = point4(0.999f, -0.999f, 0.004f, 1);
+    viewer.camera.eye.set(0.999f, -0.999f, 12345.678f);
+    viewer.globalStep = 2.567f;
     drawStatus(3.0f);
     EXPECT_EQ(consoleLines(), (std::vector<std::string>{
                                   "Projection Vector (x,y,z,q) (0.99 , -0.99 , 0 , 1)",
@@ -415,7 +416,7 @@ TEST_F(StatusTest, ValuesAreCutToTwoDecimalsButTheStepIsNot) {
 }
 
 TEST_F(StatusTest, MarkerIsAMagentaBallJoinedToTheOrigin) {
-    projectionVector = point4(1, 0, 0, 1);
+    viewer.projectionVector = point4(1, 0, 0, 1);
     drawStatus(3.0f);
     EXPECT_TRUE(callsMatch(0, {{"glColor3f", {1, 0, 1}},
                                {"glPushMatrix", {}},
@@ -430,7 +431,7 @@ TEST_F(StatusTest, MarkerIsAMagentaBallJoinedToTheOrigin) {
 
     // Along the q axis the image is the origin: ball there, a line of zero length.
     glrec::clear();
-    projectionVector = point4(0, 0, 0, 2);
+    viewer.projectionVector = point4(0, 0, 0, 2);
     drawStatus(3.0f);
     EXPECT_EQ(glrec::named("glTranslated")[0].args[0], 0.0);
     const std::vector<glrec::Block> blocks = glrec::blocks();
@@ -440,9 +441,9 @@ TEST_F(StatusTest, MarkerIsAMagentaBallJoinedToTheOrigin) {
 }
 
 TEST_F(StatusTest, DropLinesRunFromEachAxisFootToTheMarkerAndTheOrigin) {
-    showDropLines = 1;
-    projectionVector = point4(0.1f, 1, -1.5f, 1);
-    const Point3 p = projectTo3D(point4(0, 0, 0, 3), projectionVector);
+    viewer.showDropLines = 1;
+    viewer.projectionVector = point4(0.1f, 1, -1.5f, 1);
+    const Point3 p = projectTo3D(point4(0, 0, 0, 3), viewer.projectionVector);
     ASSERT_NE(p.x, 0.0f);  // a non-trivial marker, with float coordinates to widen
     drawStatus(3.0f);
     const std::vector<glrec::Block> blocks = glrec::blocks();
@@ -469,14 +470,14 @@ TEST_F(StatusTest, DropLinesRunFromEachAxisFootToTheMarkerAndTheOrigin) {
 }
 
 TEST_F(StatusTest, NonFiniteMarkerIsNotDrawnButTheLinesStillPrint) {
-    showDropLines = 1;
+    viewer.showDropLines = 1;
     // q of 0 makes every coordinate non-finite; a tiny q overflows only x.
     const Point4 vectors[] = {point4(1, 0, 0, 0), point4(0, 0, 0, 0), point4(1e38f, 0, 0, 1e-38f)};
     for (const Point4& v : vectors) {
         SCOPED_TRACE(testing::Message() << v.x << " " << v.q);
         glrec::clear();
         console.clear();
-        projectionVector = v;
+        viewer.projectionVector = v;
         drawStatus(3.0f);
         EXPECT_EQ(glrec::countOf("glBegin"), 0) << describeCalls();
         EXPECT_EQ(glrec::countOf("glVertex3d"), 0);
@@ -490,7 +491,7 @@ TEST_F(StatusTest, NonFiniteMarkerIsNotDrawnButTheLinesStillPrint) {
     }
     EXPECT_EQ(consoleLines()[1], "Q 3D Projection (x,y,z) (-inf , 0 , 0)");
     console.clear();
-    projectionVector = point4(1, 0, 0, 0);
+    viewer.projectionVector = point4(1, 0, 0, 0);
     drawStatus(3.0f);
     EXPECT_EQ(consoleLines()[0], "Projection Vector (x,y,z,q) (1 , 0 , 0 , 0)");
     EXPECT_NE(consoleLines()[1].find("inf"), std::string::npos);
@@ -498,7 +499,7 @@ TEST_F(StatusTest, NonFiniteMarkerIsNotDrawnButTheLinesStillPrint) {
 }
 
 TEST_F(StatusTest, HugeFiniteMarkerIsDrawnAndPrintedUncut) {
-    projectionVector = point4(1e9f, 0, 0, 1);
+    viewer.projectionVector = point4(1e9f, 0, 0, 1);
     drawStatus(3.0f);
     EXPECT_EQ(glrec::named("glTranslated").at(0).args[0], -3e9);
     EXPECT_EQ(consoleLines()[0], "Projection Vector (x,y,z,q) (1e+09 , 0 , 0 , 1)");
@@ -511,13 +512,13 @@ class FrameTest : public RecordingTest {
 protected:
     void SetUp() override {
         RecordingTest::SetUp();
-        loadedFigure = makeFigure({unitSquare()}, 1);
-        projectionVector = point4(0, 0, 1, 1);
+        viewer.loadedFigure = makeFigure({unitSquare()}, 1);
+        viewer.projectionVector = point4(0, 0, 1, 1);
     }
 };
 
 TEST_F(FrameTest, DrawsEveryStepInItsOrder) {
-    camera.gridShown = 1;
+    viewer.camera.gridShown = 1;
     display();
     EXPECT_TRUE(callsMatch(0, {{"glMatrixMode", {GL_MODELVIEW}},
                                {"glLoadIdentity", {}},
@@ -553,10 +554,10 @@ TEST_F(FrameTest, DrawsEveryStepInItsOrder) {
 }
 
 TEST_F(FrameTest, EveryStepLeavesWidthsAndMatricesAsItFoundThem) {
-    camera.gridShown = 1;
-    showDropLines = 1;
-    figureLineWidth = 4.0f;
-    loadedFigure.lineLoop = 3;
+    viewer.camera.gridShown = 1;
+    viewer.showDropLines = 1;
+    viewer.figureLineWidth = 4.0f;
+    viewer.loadedFigure.lineLoop = 3;
     display();
     std::vector<double> widths;
     for (const GlCall& c : glrec::named("glLineWidth")) {
@@ -573,8 +574,8 @@ TEST_F(FrameTest, EveryStepLeavesWidthsAndMatricesAsItFoundThem) {
 }
 
 TEST_F(FrameTest, WithAxesAndFigureHiddenOnlyTheBracketLinesAreWritten) {
-    camera.axesShown = 0;
-    showFigure = 0;
+    viewer.camera.axesShown = 0;
+    viewer.showFigure = 0;
     display();
     EXPECT_EQ(consoleLines(), (std::vector<std::string>{"           Start Draw           ",
                                                         "-----------End Draw-----------",
@@ -585,7 +586,7 @@ TEST_F(FrameTest, WithAxesAndFigureHiddenOnlyTheBracketLinesAreWritten) {
 }
 
 TEST_F(FrameTest, HidingTheAxesAlsoHidesTheMarkerAndStatusLines) {
-    camera.axesShown = 0;
+    viewer.camera.axesShown = 0;
     display();
     EXPECT_EQ(glrec::countOf("glutSolidCone"), 0);
     EXPECT_EQ(glrec::countOf("glutSolidSphere"), 0);
@@ -596,7 +597,7 @@ TEST_F(FrameTest, HidingTheAxesAlsoHidesTheMarkerAndStatusLines) {
 }
 
 TEST_F(FrameTest, NonFiniteProjectionKeepsTheFrameAndItsLines) {
-    projectionVector = point4(0, 0, 0, 0);
+    viewer.projectionVector = point4(0, 0, 0, 0);
     display();
     const std::vector<std::string> lines = consoleLines();
     ASSERT_EQ(lines.size(), kFullFrameLines);
@@ -619,22 +620,22 @@ TEST_F(RecordingTest, InitSetsStartStatePerspectiveAndLoadsTheSceneFiles) {
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
 
     resetProcessState();  // the camera all zero, as before start-up
-    globalStep = 5.0f;
+    viewer.globalStep = 5.0f;
     init();
     EXPECT_EQ(chdir(previous), 0);
 
-    EXPECT_EQ(globalStep, 0.0f);
-    EXPECT_EQ(camera.eye.x, -1.6f);
-    EXPECT_EQ(camera.axesShown, 1);
+    EXPECT_EQ(viewer.globalStep, 0.0f);
+    EXPECT_EQ(viewer.camera.eye.x, -1.6f);
+    EXPECT_EQ(viewer.camera.axesShown, 1);
     EXPECT_EQ(OrbitCamera::azimuth, -2.2f);
     const float aspect = 800.0f / 600.0f;
     EXPECT_TRUE(callsMatch(0, {{"glMatrixMode", {GL_PROJECTION}},
                                {"glLoadIdentity", {}},
                                {"gluPerspective", {50, w(aspect), 0.3, 300}}}));
     EXPECT_EQ(glrec::size(), 3);  // the projection matrix mode is left selected
-    EXPECT_EQ(loadedFigure.lineLoop, 3);
-    ASSERT_EQ(loadedFigure.count, 1);
-    EXPECT_EQ(loadedFigure.polylines[0].vertices[1].q, 8.0f);
-    EXPECT_EQ(projectionVector.q, 1.0f);
+    EXPECT_EQ(viewer.loadedFigure.lineLoop, 3);
+    ASSERT_EQ(viewer.loadedFigure.count, 1);
+    EXPECT_EQ(viewer.loadedFigure.polylines[0].vertices[1].q, 8.0f);
+    EXPECT_EQ(viewer.projectionVector.q, 1.0f);
     EXPECT_NE(console.text().find("read successfull!"), std::string::npos);
 }

@@ -60,14 +60,14 @@ TEST(FrameAllocationTest, FullFrameAllocatesNoHeapMemory) {
     ASSERT_EQ(allocations, 1);
 
     resetProcessState();
-    camera.setDefaults();
-    camera.gridShown = 1;
-    showDropLines = 1;
-    globalStep = 2.0f;
-    projectionVector = point4(0.1f, 0.2f, 0.3f, 1.0f);
-    loadedFigure.count = kMaxPolylines;
+    viewer.camera.setDefaults();
+    viewer.camera.gridShown = 1;
+    viewer.showDropLines = 1;
+    viewer.globalStep = 2.0f;
+    viewer.projectionVector = point4(0.1f, 0.2f, 0.3f, 1.0f);
+    viewer.loadedFigure.count = kMaxPolylines;
     for (int i = 0; i < kMaxPolylines; ++i) {
-        Polyline& p = loadedFigure.polylines[i];
+        Polyline& p = viewer.loadedFigure.polylines[i];
         p.count = kMaxVertices;
         for (int j = 0; j < kMaxVertices; ++j) {
             p.setVertex(j, 0.01f * static_cast<float>(i), 0.02f * static_cast<float>(j), 0.5f,
@@ -75,9 +75,9 @@ TEST(FrameAllocationTest, FullFrameAllocatesNoHeapMemory) {
         }
         p.setColour(0.5f, 0.25f, 0.125f);
     }
-    loadedAffines.count = kMaxAffines;
+    viewer.loadedAffines.count = kMaxAffines;
     for (int i = 0; i < kMaxAffines; ++i) {
-        loadedAffines.setAffine(i, 1 + i % 6, 0.01f, 1, 1, 1, 1, 1, 1);
+        viewer.loadedAffines.setAffine(i, 1 + i % 6, 0.01f, 1, 1, 1, 1, 1, 1);
     }
 
     LineCounter sink;

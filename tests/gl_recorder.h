@@ -87,7 +87,7 @@ class RecordingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         resetProcessState();
-        camera.setDefaults();
+        viewer.camera.setDefaults();
         glrec::clear();
     }
     void TearDown() override { EXPECT_FALSE(glrec::overflowed()) << "recording storage too small"; }

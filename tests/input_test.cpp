@@ -6,8 +6,8 @@
 #include <cmath>
 #include <functional>
 
+#include "app/input_callbacks.h"
 #include "gl_recorder.h"
-#include "viewer/input.h"
 
 namespace {
 
@@ -23,8 +23,9 @@ struct Settings {
 };
 
 Settings current() {
-    return {camera.gridShown, camera.axesShown, showFigure,     showDropLines,
-            projectionVector, globalStep,       figureLineWidth};
+    return {viewer.camera.gridShown, viewer.camera.axesShown, viewer.showFigure,
+            viewer.showDropLines,    viewer.projectionVector, viewer.globalStep,
+            viewer.figureLineWidth};
 }
 
 ::testing::AssertionResult sameSettings(const Settings& a, const Settings& b) {
@@ -54,20 +55,20 @@ class KeyboardTest : public RecordingTest {
 protected:
     void SetUp() override {
         RecordingTest::SetUp();
-        loadedFigure = makeFigure({unitSquare()}, 1);
+        viewer.loadedFigure = makeFigure({unitSquare()}, 1);
         setBase();
     }
 
     // A state where every key's effect is visible: no value at a bound.
     void setBase() {
-        camera.gridShown = 0;
-        camera.axesShown = 1;
-        showFigure = 1;
-        showDropLines = 0;
+        viewer.camera.gridShown = 0;
+        viewer.camera.axesShown = 1;
+        viewer.showFigure = 1;
+        viewer.showDropLines = 0;
         // Components where a double-precision step would round differently.
-        projectionVector = point4(-0.11f, 0.08f, 0.11f, -0.08f);
-        globalStep = 3.0f;
-        figureLineWidth = 5.0f;
+        viewer.projectionVector = point4(-0.11f, 0.08f, 0.11f, -0.08f);
+        viewer.globalStep = 3.0f;
+        viewer.figureLineWidth = 5.0f;
     }
 };
 
@@ -132,75 +133,75 @@ TEST_F(KeyboardTest, TogglesShowInTheNextFrameAndTurnBack) {
     EXPECT_EQ(console.text().find("Matrix of Affine"), std::string::npos);
     glrec::clear();
     keyboard('V', 0, 0);
-    EXPECT_EQ(showFigure, 1);
+    EXPECT_EQ(viewer.showFigure, 1);
     EXPECT_EQ(glrec::countOf("glPointSize"), 2);
-    EXPECT_EQ(globalStep, 3.0f);
+    EXPECT_EQ(viewer.globalStep, 3.0f);
 
     glrec::clear();
     keyboard('x', 0, 0);
     EXPECT_EQ(glrec::blocks().at(0).vertices.size(), 84u);  // grids first in the frame
     keyboard('x', 0, 0);
-    EXPECT_EQ(camera.gridShown, 0);
+    EXPECT_EQ(viewer.camera.gridShown, 0);
 
     glrec::clear();
     keyboard('b', 0, 0);
     EXPECT_EQ(glrec::blocks().size(), 3u + 2u + 1u);  // axes, marker line and drop lines, figure
     keyboard('c', 0, 0);
     keyboard('C', 0, 0);
-    EXPECT_EQ(camera.axesShown, 1);
+    EXPECT_EQ(viewer.camera.axesShown, 1);
 }
 
 TEST_F(KeyboardTest, LineWidthStaysWithinOneAndTen) {
-    figureLineWidth = 1.0f;
+    viewer.figureLineWidth = 1.0f;
     keyboard('L', 0, 0);
-    EXPECT_EQ(figureLineWidth, 1.0f);
+    EXPECT_EQ(viewer.figureLineWidth, 1.0f);
     keyboard('l', 0, 0);
-    EXPECT_EQ(figureLineWidth, 1.0f);
+    EXPECT_EQ(viewer.figureLineWidth, 1.0f);
 
     for (int i = 1; i <= 10; ++i) {
         keyboard('O', 0, 0);
-        EXPECT_EQ(figureLineWidth, std::min(1.0f + static_cast<float>(i), 10.0f)) << i;
+        EXPECT_EQ(viewer.figureLineWidth, std::min(1.0f + static_cast<float>(i), 10.0f)) << i;
     }
-    EXPECT_EQ(figureLineWidth, 10.0f);
+    EXPECT_EQ(viewer.figureLineWidth, 10.0f);
     glrec::clear();
     keyboard('o', 0, 0);
-    EXPECT_EQ(figureLineWidth, 10.0f);
+    EXPECT_EQ(viewer.figureLineWidth, 10.0f);
     EXPECT_EQ(glrec::named("glLineWidth").at(2).args[0], 10.0);  // the figure drawn at 10
 
     // The bound runs after every key, also one without an effect.
-    figureLineWidth = 0.25f;
+    viewer.figureLineWidth = 0.25f;
     keyboard('z', 0, 0);
-    EXPECT_EQ(figureLineWidth, 1.0f);
-    figureLineWidth = 12.5f;
+    EXPECT_EQ(viewer.figureLineWidth, 1.0f);
+    viewer.figureLineWidth = 12.5f;
     keyboard('z', 0, 0);
-    EXPECT_EQ(figureLineWidth, 10.0f);
+    EXPECT_EQ(viewer.figureLineWidth, 10.0f);
 }
 
 TEST_F(KeyboardTest, ProjectionStepsAccumulateInSinglePrecision) {
-    projectionVector = point4(0, 0, 0, 1);
+    viewer.projectionVector = point4(0, 0, 0, 1);
     for (int i = 0; i < 10; ++i) {
         keyboard('Q', 0, 0);
         keyboard('f', 0, 0);
     }
-    EXPECT_EQ(projectionVector.x, 1.0000001f);
-    EXPECT_NE(projectionVector.x, 1.0f);
-    EXPECT_NEAR(projectionVector.q, -7.5e-8, 0.1e-8);
-    EXPECT_LT(projectionVector.q, 0.0f);
+    EXPECT_EQ(viewer.projectionVector.x, 1.0000001f);
+    EXPECT_NE(viewer.projectionVector.x, 1.0f);
+    EXPECT_NEAR(viewer.projectionVector.q, -7.5e-8, 0.1e-8);
+    EXPECT_LT(viewer.projectionVector.q, 0.0f);
     EXPECT_EQ(framesDrawn(), 20);
 }
 
 TEST_F(KeyboardTest, GlobalStepHasNoBounds) {
-    globalStep = 0.0f;
+    viewer.globalStep = 0.0f;
     keyboard(',', 0, 0);
-    EXPECT_EQ(globalStep, -1.0f);
+    EXPECT_EQ(viewer.globalStep, -1.0f);
     for (int i = 0; i < 200; ++i) {
         keyboard('<', 0, 0);
     }
-    EXPECT_EQ(globalStep, -201.0f);
+    EXPECT_EQ(viewer.globalStep, -201.0f);
     for (int i = 0; i < 500; ++i) {
         keyboard('>', 0, 0);
     }
-    EXPECT_EQ(globalStep, 299.0f);
+    EXPECT_EQ(viewer.globalStep, 299.0f);
     EXPECT_EQ(consoleLines().at(consoleLines().size() - 12), "GLOBAL STEP 299");
 }
 
@@ -212,7 +213,7 @@ protected:
     OrbitCamera rotatedCopy(float dx, float dy, float* azimuth, float* elevation) {
         const float savedAzimuth = OrbitCamera::azimuth;
         const float savedElevation = OrbitCamera::elevation;
-        OrbitCamera copy = camera;
+        OrbitCamera copy = viewer.camera;
         copy.rotate(dx, dy);
         *azimuth = OrbitCamera::azimuth;
         *elevation = OrbitCamera::elevation;
@@ -224,16 +225,16 @@ protected:
 
 TEST_F(MouseTest, ButtonEventsRecordButtonAndPositionWithoutDrawing) {
     mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 120, 340);
-    EXPECT_EQ(mouseButton, GLUT_RIGHT_BUTTON);
-    EXPECT_EQ(lastMouseX, 120);
-    EXPECT_EQ(lastMouseY, 340);
+    EXPECT_EQ(viewer.mouseButton, GLUT_RIGHT_BUTTON);
+    EXPECT_EQ(viewer.lastMouseX, 120);
+    EXPECT_EQ(viewer.lastMouseY, 340);
     mouse(GLUT_MIDDLE_BUTTON, GLUT_UP, -5, 900);  // a release counts the same as a press
-    EXPECT_EQ(mouseButton, GLUT_MIDDLE_BUTTON);
-    EXPECT_EQ(lastMouseX, -5);
-    EXPECT_EQ(lastMouseY, 900);
+    EXPECT_EQ(viewer.mouseButton, GLUT_MIDDLE_BUTTON);
+    EXPECT_EQ(viewer.lastMouseX, -5);
+    EXPECT_EQ(viewer.lastMouseY, 900);
     EXPECT_EQ(glrec::size(), 0);
     EXPECT_EQ(console.text(), "");
-    EXPECT_EQ(camera.eye.x, -1.6f);
+    EXPECT_EQ(viewer.camera.eye.x, -1.6f);
 }
 
 TEST_F(MouseTest, LeftDragOrbitsByPreviousMinusNew) {
@@ -242,20 +243,20 @@ TEST_F(MouseTest, LeftDragOrbitsByPreviousMinusNew) {
     float elevation = 0.0f;
     const OrbitCamera expected = rotatedCopy(10.0f, 0.0f, &azimuth, &elevation);
     motion(90, 100);
-    EXPECT_EQ(camera.eye.x, expected.eye.x);
-    EXPECT_EQ(camera.eye.y, expected.eye.y);
-    EXPECT_EQ(camera.eye.z, expected.eye.z);
+    EXPECT_EQ(viewer.camera.eye.x, expected.eye.x);
+    EXPECT_EQ(viewer.camera.eye.y, expected.eye.y);
+    EXPECT_EQ(viewer.camera.eye.z, expected.eye.z);
     EXPECT_EQ(OrbitCamera::azimuth, azimuth);
     EXPECT_FLOAT_EQ(OrbitCamera::azimuth, -2.2f + 0.05f);  // leftward raises the azimuth
     EXPECT_EQ(OrbitCamera::elevation, -1.1f);
-    EXPECT_EQ(lastMouseX, 90);
-    EXPECT_EQ(lastMouseY, 100);
+    EXPECT_EQ(viewer.lastMouseX, 90);
+    EXPECT_EQ(viewer.lastMouseY, 100);
     EXPECT_EQ(framesDrawn(), 1);
     // The frame looks from the moved eye.
     const GlCall lookAt = glrec::named("gluLookAt").at(0);
-    EXPECT_EQ(lookAt.args[0], static_cast<double>(camera.eye.x));
-    EXPECT_EQ(lookAt.args[1], static_cast<double>(camera.eye.y));
-    EXPECT_EQ(lookAt.args[2], static_cast<double>(camera.eye.z));
+    EXPECT_EQ(lookAt.args[0], static_cast<double>(viewer.camera.eye.x));
+    EXPECT_EQ(lookAt.args[1], static_cast<double>(viewer.camera.eye.y));
+    EXPECT_EQ(lookAt.args[2], static_cast<double>(viewer.camera.eye.z));
 
     // The next event measures from the last one: upward by 20 raises the elevation by 0.1.
     motion(90, 80);
@@ -266,31 +267,31 @@ TEST_F(MouseTest, LeftDragOrbitsByPreviousMinusNew) {
 
 TEST_F(MouseTest, RightDragZoomsByTheVerticalMovement) {
     mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 300, 200);
-    const float startDistance = camera.distance();
+    const float startDistance = viewer.camera.distance();
     motion(250, 190);  // dy = 10: ten percent closer; x is ignored
-    EXPECT_NEAR(camera.distance(), 0.9 * startDistance, 1e-5);
-    EXPECT_NEAR(camera.eye.x, -1.44, 1e-6);
+    EXPECT_NEAR(viewer.camera.distance(), 0.9 * startDistance, 1e-5);
+    EXPECT_NEAR(viewer.camera.eye.x, -1.44, 1e-6);
     EXPECT_EQ(OrbitCamera::azimuth, -2.2f);
     EXPECT_EQ(framesDrawn(), 1);
 
     motion(250, 90);  // dy = 100 would end at distance 0: refused, still redrawn
-    EXPECT_NEAR(camera.distance(), 0.9 * startDistance, 1e-5);
-    EXPECT_EQ(lastMouseY, 90);
+    EXPECT_NEAR(viewer.camera.distance(), 0.9 * startDistance, 1e-5);
+    EXPECT_EQ(viewer.lastMouseY, 90);
     EXPECT_EQ(framesDrawn(), 2);
 }
 
 TEST_F(MouseTest, MiddleDragLeavesTheCameraButRedraws) {
     mouse(GLUT_MIDDLE_BUTTON, GLUT_DOWN, 10, 10);
-    const OrbitCamera before = camera;
+    const OrbitCamera before = viewer.camera;
     motion(60, -40);
     motion(0, 300);
-    EXPECT_EQ(camera.eye.x, before.eye.x);
-    EXPECT_EQ(camera.eye.y, before.eye.y);
-    EXPECT_EQ(camera.eye.z, before.eye.z);
+    EXPECT_EQ(viewer.camera.eye.x, before.eye.x);
+    EXPECT_EQ(viewer.camera.eye.y, before.eye.y);
+    EXPECT_EQ(viewer.camera.eye.z, before.eye.z);
     EXPECT_EQ(OrbitCamera::azimuth, -2.2f);
     EXPECT_EQ(OrbitCamera::elevation, -1.1f);
-    EXPECT_EQ(lastMouseX, 0);
-    EXPECT_EQ(lastMouseY, 300);
+    EXPECT_EQ(viewer.lastMouseX, 0);
+    EXPECT_EQ(viewer.lastMouseY, 300);
     EXPECT_EQ(framesDrawn(), 2);
     EXPECT_EQ(splitLines(console.text()).size(), 2u * (3u + 4u + 9u));
 }
@@ -299,10 +300,10 @@ TEST_F(MouseTest, TheLatestButtonEventDecidesWhatADragDoes) {
     mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
     mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 100, 100);
     mouse(GLUT_RIGHT_BUTTON, GLUT_UP, 100, 100);  // left still held
-    EXPECT_EQ(mouseButton, GLUT_RIGHT_BUTTON);
-    const float startDistance = camera.distance();
+    EXPECT_EQ(viewer.mouseButton, GLUT_RIGHT_BUTTON);
+    const float startDistance = viewer.camera.distance();
     motion(100, 95);
-    EXPECT_LT(camera.distance(), startDistance);  // zoomed, not orbited
+    EXPECT_LT(viewer.camera.distance(), startDistance);  // zoomed, not orbited
     EXPECT_EQ(OrbitCamera::azimuth, -2.2f);
     EXPECT_EQ(OrbitCamera::elevation, -1.1f);
 }

@@ -80,19 +80,19 @@ TEST_F(LoaderTest, EchoesEveryValueOfASmallScene) {
                        footer());
 
     // One red closed triangle.
-    EXPECT_EQ(loadedFigure.lineLoop, 1);
-    ASSERT_EQ(loadedFigure.count, 1);
-    const Polyline& p = loadedFigure.polylines[0];
+    EXPECT_EQ(viewer.loadedFigure.lineLoop, 1);
+    ASSERT_EQ(viewer.loadedFigure.count, 1);
+    const Polyline& p = viewer.loadedFigure.polylines[0];
     EXPECT_EQ(p.count, 3);
     EXPECT_EQ(p.red, 1.0f);
     EXPECT_EQ(p.green, 0.0f);
     EXPECT_EQ(p.vertices[1].x, 1.0f);
     EXPECT_EQ(p.vertices[2].q, 0.5f);
 
-    EXPECT_EQ(projectionVector.x, 0.25f);
-    EXPECT_EQ(projectionVector.q, 1.0f);
-    ASSERT_EQ(loadedAffines.count, 3);
-    const Affine& move = loadedAffines.records[0];
+    EXPECT_EQ(viewer.projectionVector.x, 0.25f);
+    EXPECT_EQ(viewer.projectionVector.q, 1.0f);
+    ASSERT_EQ(viewer.loadedAffines.count, 3);
+    const Affine& move = viewer.loadedAffines.records[0];
     EXPECT_EQ(move.type, 2);
     EXPECT_EQ(move.params[1], 0.5f);
     EXPECT_EQ(move.params[5], 1.0f);  // not in the file: set to 1
@@ -101,13 +101,13 @@ TEST_F(LoaderTest, EchoesEveryValueOfASmallScene) {
 
 TEST_F(LoaderTest, RotationAnglesBecomeRadiansFromTheFloatPi) {
     load(kSmallFigure, "0 0 0 1\n2\n3 90 1 0 0 0 0 0\n6 -45 0 0 1 0 0.5 2\n");
-    EXPECT_EQ(loadedAffines.records[0].params[0], 1.5707964f);  // the float nearest pi/2
+    EXPECT_EQ(viewer.loadedAffines.records[0].params[0], 1.5707964f);  // the float nearest pi/2
     const float expected = static_cast<float>(-45.0 * static_cast<double>(3.1415927f) / 180.0);
-    EXPECT_EQ(loadedAffines.records[1].params[0], expected);
+    EXPECT_EQ(viewer.loadedAffines.records[1].params[0], expected);
     // The plane weights are taken as read.
-    EXPECT_EQ(loadedAffines.records[1].params[3], 1.0f);
-    EXPECT_EQ(loadedAffines.records[1].params[5], 0.5f);
-    EXPECT_EQ(loadedAffines.records[1].params[6], 2.0f);
+    EXPECT_EQ(viewer.loadedAffines.records[1].params[3], 1.0f);
+    EXPECT_EQ(viewer.loadedAffines.records[1].params[5], 0.5f);
+    EXPECT_EQ(viewer.loadedAffines.records[1].params[6], 2.0f);
 }
 
 TEST_F(LoaderTest, UnknownTypesReadNothingAndStayEmpty) {
@@ -115,11 +115,11 @@ TEST_F(LoaderTest, UnknownTypesReadNothingAndStayEmpty) {
     EXPECT_TRUE(contains(out,
                          "----- Affine#1 Type 9\n----- Affine#2 Type 2 Parameters: 1 0 0 0 1\n"
                          "----- Affine#3 Type 0\n"));
-    ASSERT_EQ(loadedAffines.count, 3);
-    EXPECT_EQ(loadedAffines.records[0].type, 0);
-    EXPECT_EQ(loadedAffines.records[0].params[0], 0.0f);
-    EXPECT_EQ(loadedAffines.records[1].type, 2);
-    EXPECT_EQ(loadedAffines.records[1].params[4], 1.0f);
+    ASSERT_EQ(viewer.loadedAffines.count, 3);
+    EXPECT_EQ(viewer.loadedAffines.records[0].type, 0);
+    EXPECT_EQ(viewer.loadedAffines.records[0].params[0], 0.0f);
+    EXPECT_EQ(viewer.loadedAffines.records[1].type, 2);
+    EXPECT_EQ(viewer.loadedAffines.records[1].params[4], 1.0f);
 }
 
 TEST_F(LoaderTest, IntegersFollowTheirOctalOrHexPrefix) {
@@ -129,14 +129,14 @@ TEST_F(LoaderTest, IntegersFollowTheirOctalOrHexPrefix) {
         figure += "010 0 0 " + std::to_string(j) + "\n";
     }
     const std::string out = load(figure.c_str(), "0 0 0 1\n0x2\n02 1 2 0 0 0\n0x3 0 0 0 0 0 0 0\n");
-    EXPECT_EQ(loadedFigure.lineLoop, 3);
-    EXPECT_EQ(loadedFigure.count, 1);
-    EXPECT_EQ(loadedFigure.polylines[0].count, 8);
-    EXPECT_EQ(loadedFigure.polylines[0].vertices[7].x, 10.0f);
-    EXPECT_EQ(loadedFigure.polylines[0].vertices[7].q, 7.0f);
-    EXPECT_EQ(loadedAffines.count, 2);
-    EXPECT_EQ(loadedAffines.records[0].type, 2);
-    EXPECT_EQ(loadedAffines.records[1].type, 3);
+    EXPECT_EQ(viewer.loadedFigure.lineLoop, 3);
+    EXPECT_EQ(viewer.loadedFigure.count, 1);
+    EXPECT_EQ(viewer.loadedFigure.polylines[0].count, 8);
+    EXPECT_EQ(viewer.loadedFigure.polylines[0].vertices[7].x, 10.0f);
+    EXPECT_EQ(viewer.loadedFigure.polylines[0].vertices[7].q, 7.0f);
+    EXPECT_EQ(viewer.loadedAffines.count, 2);
+    EXPECT_EQ(viewer.loadedAffines.records[0].type, 2);
+    EXPECT_EQ(viewer.loadedAffines.records[1].type, 3);
     EXPECT_TRUE(contains(out, "Line Loop 3\n"));
     EXPECT_TRUE(contains(out, "----- Polyline#1 Number Vertex 8\n"));
     EXPECT_TRUE(contains(out, "Number Affine  2\n"));
@@ -145,7 +145,7 @@ TEST_F(LoaderTest, IntegersFollowTheirOctalOrHexPrefix) {
 
 TEST_F(LoaderTest, LineLayoutCarriesNoMeaningAndTrailingValuesAreIgnored) {
     const std::string multiLine = load(kSmallFigure, kSmallAffine);
-    const FigureCollection first = loadedFigure;
+    const FigureCollection first = viewer.loadedFigure;
 
     resetProcessState();
     const std::string oneLine =
@@ -158,42 +158,42 @@ TEST_F(LoaderTest, LineLayoutCarriesNoMeaningAndTrailingValuesAreIgnored) {
         perLine += *c == ' ' ? '\n' : *c;
     }
     EXPECT_EQ(load(perLine.c_str(), "\t0\t0\t0\t1\r\n1\r\n2 1 0.5 0 0 0\r\n"), multiLine);
-    EXPECT_EQ(loadedFigure.polylines[0].vertices[2].y, first.polylines[0].vertices[2].y);
-    EXPECT_EQ(loadedAffines.count, 1);
+    EXPECT_EQ(viewer.loadedFigure.polylines[0].vertices[2].y, first.polylines[0].vertices[2].y);
+    EXPECT_EQ(viewer.loadedAffines.count, 1);
 }
 
 TEST_F(LoaderTest, AnEmptyFigureStillReadsTheAffineFile) {
     const std::string out = load("0 0.5 0.5 0.5 0\n", kSmallAffine);
     EXPECT_FALSE(contains(out, "Polyline#"));
     EXPECT_TRUE(contains(out, "Number Polylines 0\n"));
-    EXPECT_EQ(loadedFigure.count, 0);
-    EXPECT_EQ(loadedAffines.count, 1);
+    EXPECT_EQ(viewer.loadedFigure.count, 0);
+    EXPECT_EQ(viewer.loadedAffines.count, 1);
     EXPECT_TRUE(contains(out, footer()));
 }
 
 TEST_F(LoaderTest, MissingFigureFileStopsBeforeTheAffineFile) {
-    loadedAffines.count = 5;  // the list is not even reset when the figure file is missing
+    viewer.loadedAffines.count = 5;  // the list is not even reset when the figure file is missing
     const std::string out = load(nullptr, kSmallAffine);
     EXPECT_EQ(out, "Start Read Special Files \nPROBLEM WITH FIGURE FILE!!! " + figurePath + "\n");
-    EXPECT_EQ(loadedFigure.count, 0);
-    EXPECT_EQ(loadedAffines.count, 5);
-    EXPECT_EQ(projectionVector.q, 0.0f);
+    EXPECT_EQ(viewer.loadedFigure.count, 0);
+    EXPECT_EQ(viewer.loadedAffines.count, 5);
+    EXPECT_EQ(viewer.projectionVector.q, 0.0f);
 }
 
 TEST_F(LoaderTest, MissingAffineFileLeavesAnEmptyListAndNoFinish) {
-    loadedAffines.count = 3;
-    loadedAffines.records[1].type = 4;
+    viewer.loadedAffines.count = 3;
+    viewer.loadedAffines.records[1].type = 4;
     const std::string out = load(kSmallFigure, nullptr);
     const std::string ending =
         "       x,y,z,q 0 1 0 0.5\nPROBLEM WITH AFFINE FILE!!! " + affinePath + "\n";
     ASSERT_GE(out.size(), ending.size());
     EXPECT_EQ(out.substr(out.size() - ending.size()), ending);
     EXPECT_FALSE(contains(out, "Finish"));
-    EXPECT_EQ(loadedFigure.count, 1);
-    EXPECT_EQ(loadedAffines.count, 0);
-    EXPECT_EQ(loadedAffines.records[1].type, 0);
-    EXPECT_EQ(projectionVector.x, 0.0f);
-    EXPECT_EQ(projectionVector.q, 0.0f);
+    EXPECT_EQ(viewer.loadedFigure.count, 1);
+    EXPECT_EQ(viewer.loadedAffines.count, 0);
+    EXPECT_EQ(viewer.loadedAffines.records[1].type, 0);
+    EXPECT_EQ(viewer.projectionVector.x, 0.0f);
+    EXPECT_EQ(viewer.projectionVector.q, 0.0f);
 }
 
 TEST_F(LoaderTest, BothFilesMissingGiveTwoLines) {
@@ -203,17 +203,17 @@ TEST_F(LoaderTest, BothFilesMissingGiveTwoLines) {
 
 TEST_F(LoaderTest, NegativeCountsAreEmptyLists) {
     const std::string out = load("0 1 1 1 -3 1 1 1 1 1\n", "0 0 0 1 -1 2 1 1 1 1 1\n");
-    EXPECT_EQ(loadedFigure.count, -3);
-    EXPECT_EQ(loadedAffines.count, -1);
+    EXPECT_EQ(viewer.loadedFigure.count, -3);
+    EXPECT_EQ(viewer.loadedAffines.count, -1);
     EXPECT_FALSE(contains(out, "Polyline#"));
     EXPECT_FALSE(contains(out, "Affine#"));
     EXPECT_TRUE(contains(out, footer()));
 
     resetProcessState();
     load("0 1 1 1 2 -4 1 0 0 0 0\n", kSmallAffine);
-    EXPECT_EQ(loadedFigure.count, 2);
-    EXPECT_EQ(loadedFigure.polylines[0].count, -4);
-    EXPECT_EQ(loadedFigure.polylines[1].count, 1);
+    EXPECT_EQ(viewer.loadedFigure.count, 2);
+    EXPECT_EQ(viewer.loadedFigure.polylines[0].count, -4);
+    EXPECT_EQ(viewer.loadedFigure.polylines[1].count, 1);
 }
 
 // ----- Damaged and oversized files -----
@@ -230,8 +230,8 @@ TEST_F(LoaderTest, PolylinesBeyondNinetyAreEchoedButNotStored) {
     EXPECT_TRUE(contains(out,
                          "Number Polylines 95\nPolylines 91 to 95 are left out: a figure "
                          "holds at most 90\n"));
-    EXPECT_EQ(loadedFigure.count, 90);
-    EXPECT_EQ(loadedFigure.polylines[89].vertices[0].x, 89.0f);
+    EXPECT_EQ(viewer.loadedFigure.count, 90);
+    EXPECT_EQ(viewer.loadedFigure.polylines[89].vertices[0].x, 89.0f);
     EXPECT_TRUE(contains(out, footer()));
 }
 
@@ -246,12 +246,12 @@ TEST_F(LoaderTest, VerticesBeyondNinetyAreEchoedButNotStoredAndValuesStayAligned
     EXPECT_TRUE(contains(out,
                          "Vertices 91 to 100 of polyline 1 are left out: a polyline holds "
                          "at most 90\n"));
-    ASSERT_EQ(loadedFigure.count, 2);
-    EXPECT_EQ(loadedFigure.polylines[0].count, 90);
-    EXPECT_EQ(loadedFigure.polylines[0].vertices[89].x, 89.0f);
-    EXPECT_EQ(loadedFigure.polylines[1].count, 2);
-    EXPECT_EQ(loadedFigure.polylines[1].vertices[1].x, 9.0f);
-    EXPECT_EQ(loadedFigure.polylines[1].vertices[1].q, 12.0f);
+    ASSERT_EQ(viewer.loadedFigure.count, 2);
+    EXPECT_EQ(viewer.loadedFigure.polylines[0].count, 90);
+    EXPECT_EQ(viewer.loadedFigure.polylines[0].vertices[89].x, 89.0f);
+    EXPECT_EQ(viewer.loadedFigure.polylines[1].count, 2);
+    EXPECT_EQ(viewer.loadedFigure.polylines[1].vertices[1].x, 9.0f);
+    EXPECT_EQ(viewer.loadedFigure.polylines[1].vertices[1].q, 12.0f);
 }
 
 TEST_F(LoaderTest, RecordsBeyondNinetyAreEchoedButNotStored) {
@@ -263,8 +263,8 @@ TEST_F(LoaderTest, RecordsBeyondNinetyAreEchoedButNotStored) {
     const std::string out = load(kSmallFigure, affine.c_str());
     EXPECT_TRUE(contains(out, "Affines 91 to 92 are left out: the list holds at most 90\n"));
     EXPECT_TRUE(contains(out, "----- Affine#92 Type 3 Parameters: 45 1 0 0 0 0 0\n" + footer()));
-    EXPECT_EQ(loadedAffines.count, 90);
-    EXPECT_EQ(loadedAffines.records[89].params[1], 89.0f);
+    EXPECT_EQ(viewer.loadedAffines.count, 90);
+    EXPECT_EQ(viewer.loadedAffines.records[89].params[1], 89.0f);
 }
 
 TEST_F(LoaderTest, AFigureFileThatEndsEarlyKeepsWhatWasReadAndTheAffineFileIsStillRead) {
@@ -275,12 +275,12 @@ TEST_F(LoaderTest, AFigureFileThatEndsEarlyKeepsWhatWasReadAndTheAffineFileIsSti
                                   " ends before value 18, the z of vertex 2 of polyline 2; "
                                   "reading stopped there\n" +
                                   affineHeader()));
-    ASSERT_EQ(loadedFigure.count, 2);
-    EXPECT_EQ(loadedFigure.polylines[0].count, 1);
-    EXPECT_EQ(loadedFigure.polylines[1].count, 1);  // only the whole vertex is kept
-    EXPECT_EQ(loadedFigure.polylines[1].red, 1.0f);
-    EXPECT_EQ(loadedAffines.count, 1);
-    EXPECT_EQ(loadedAffines.records[0].type, 1);
+    ASSERT_EQ(viewer.loadedFigure.count, 2);
+    EXPECT_EQ(viewer.loadedFigure.polylines[0].count, 1);
+    EXPECT_EQ(viewer.loadedFigure.polylines[1].count, 1);  // only the whole vertex is kept
+    EXPECT_EQ(viewer.loadedFigure.polylines[1].red, 1.0f);
+    EXPECT_EQ(viewer.loadedAffines.count, 1);
+    EXPECT_EQ(viewer.loadedAffines.records[0].type, 1);
     EXPECT_TRUE(contains(out, footer()));
 }
 
@@ -294,9 +294,9 @@ TEST_F(LoaderTest, TokensThatAreNotNumbersStopTheReading) {
                                       " has no readable number at value 12, the y of vertex 2 "
                                       "of polyline 1; reading stopped there\n"));
         EXPECT_EQ(countOf(out, "       x,y,z,q"), 1);
-        ASSERT_EQ(loadedFigure.count, 1);
-        EXPECT_EQ(loadedFigure.polylines[0].count, 1);
-        EXPECT_EQ(loadedAffines.count, 1);
+        ASSERT_EQ(viewer.loadedFigure.count, 1);
+        EXPECT_EQ(viewer.loadedFigure.polylines[0].count, 1);
+        EXPECT_EQ(viewer.loadedAffines.count, 1);
     }
 }
 
@@ -304,17 +304,17 @@ TEST_F(LoaderTest, OutOfRangeCountsStopTheReading) {
     const std::string out = load("0 1 1 1 99999999999 1 0 0 0 0\n", kSmallAffine);
     EXPECT_TRUE(contains(out, " has no readable number at value 5, the polyline count;"));
     EXPECT_FALSE(contains(out, "Number Polylines"));
-    EXPECT_EQ(loadedFigure.count, 0);
+    EXPECT_EQ(viewer.loadedFigure.count, 0);
 }
 
 TEST_F(LoaderTest, AHugeCountInAShortFileEndsAtOnce) {
     const std::string out =
         load("0 1 1 1 2147483647 2147483647 1 2 3 4\n", "0 0 0 1 2147483647 5 1 1 1 1 1\n");
-    EXPECT_EQ(loadedFigure.count, 1);
-    EXPECT_EQ(loadedFigure.polylines[0].count, 1);
-    EXPECT_EQ(loadedFigure.polylines[0].vertices[0].q, 4.0f);
-    EXPECT_EQ(loadedAffines.count, 1);
-    EXPECT_EQ(loadedAffines.records[0].type, 5);
+    EXPECT_EQ(viewer.loadedFigure.count, 1);
+    EXPECT_EQ(viewer.loadedFigure.polylines[0].count, 1);
+    EXPECT_EQ(viewer.loadedFigure.polylines[0].vertices[0].q, 4.0f);
+    EXPECT_EQ(viewer.loadedAffines.count, 1);
+    EXPECT_EQ(viewer.loadedAffines.records[0].type, 5);
     EXPECT_TRUE(contains(out, "ends before value 11, the x of vertex 2 of polyline 1;"));
     EXPECT_TRUE(contains(out, "ends before value 12, the type of affine 2;"));
 }
@@ -323,8 +323,8 @@ TEST_F(LoaderTest, DamageBeforeTheColourOrInsideARecordIsReportedOnItsOwnLine) {
     std::string out = load("1 0.5", kSmallAffine);
     EXPECT_TRUE(contains(out, "Line Loop 1\nPROBLEM READING FIGURE FILE!!! " + figurePath +
                                   " ends before value 3, the colour; reading stopped there\n"));
-    EXPECT_EQ(loadedFigure.lineLoop, 1);
-    EXPECT_EQ(loadedFigure.count, 0);
+    EXPECT_EQ(viewer.loadedFigure.lineLoop, 1);
+    EXPECT_EQ(viewer.loadedFigure.count, 0);
 
     resetProcessState();
     out = load(kSmallFigure, "0 0 0 1 3\n2 1 0 0 0 0\n3 90 1 x 0 0 0 0\n2 1 1 1 1 1\n");
@@ -333,8 +333,8 @@ TEST_F(LoaderTest, DamageBeforeTheColourOrInsideARecordIsReportedOnItsOwnLine) {
                                   " has no readable number at value 15, parameter 3 of affine 2; "
                                   "reading stopped there\n" +
                                   footer()));
-    EXPECT_EQ(loadedAffines.count, 1);
-    EXPECT_EQ(loadedAffines.records[1].type, 0);
+    EXPECT_EQ(viewer.loadedAffines.count, 1);
+    EXPECT_EQ(viewer.loadedAffines.records[1].type, 0);
 
     resetProcessState();
     out = load(kSmallFigure, "0 0 zero 1 1 2 1 1 1 1 1\n");
@@ -342,8 +342,17 @@ TEST_F(LoaderTest, DamageBeforeTheColourOrInsideARecordIsReportedOnItsOwnLine) {
                          " has no readable number at value 3, the z of the projection "
                          "vector; reading stopped there\n"));
     EXPECT_FALSE(contains(out, "Projection Vector"));
-    EXPECT_EQ(projectionVector.x, 0.0f);
-    EXPECT_EQ(loadedAffines.count, 0);
+    EXPECT_EQ(viewer.projectionVector.x, 0.0f);
+    EXPECT_EQ(viewer.loadedAffines.count, 0);
+
+    // A file that ends inside the vector keeps the components read; only the rest are 0.
+    resetProcessState();
+    out = load(kSmallFigure, "0.5 -0.25 0");
+    EXPECT_TRUE(contains(out, " ends before value 4, the q of the projection vector;"));
+    EXPECT_EQ(viewer.projectionVector.x, 0.5f);
+    EXPECT_EQ(viewer.projectionVector.y, -0.25f);
+    EXPECT_EQ(viewer.projectionVector.z, 0.0f);
+    EXPECT_EQ(viewer.projectionVector.q, 0.0f);
 }
 
 TEST_F(LoaderTest, EmptyFilesAndDirectoriesAreDamageNotCrashes) {
@@ -357,6 +366,6 @@ TEST_F(LoaderTest, EmptyFilesAndDirectoriesAreDamageNotCrashes) {
     ASSERT_EQ(std::system(("mkdir -p '" + sub + "'").c_str()), 0);
     CaptureStdout capture;
     readSpecialFiles(sub.c_str(), sub.c_str());
-    EXPECT_EQ(loadedFigure.count, 0);
+    EXPECT_EQ(viewer.loadedFigure.count, 0);
     EXPECT_TRUE(contains(capture.text(), "Start Read Special Files \n"));
 }

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/process_state.h"
 #include "scene/scene_loader.h"
 #include "tessascene/polytopes.h"
 #include "tessascene/scene_writer.h"
@@ -341,12 +340,15 @@ TEST(RoundTrip, TheViewerLoadsWhatWasWrittenAndDrawsEveryEdge) {
         ScratchDir dir;
         ASSERT_TRUE(writeSceneFiles(dir.path(), figureText, affineText, error)) << error;
 
-        resetProcessState();
+        static FigureCollection loadedFigure;
+        AffineCollection loadedAffines;
+        Point4 projection;
+        loadedFigure = FigureCollection{};
         std::string console;
         {
             CaptureStdout capture;
-            readSpecialFiles(dir.file("kvoTessa1F.txt").c_str(),
-                             dir.file("kvoTessa1A.txt").c_str());
+            readSceneFiles(dir.file(kFigureFileName).c_str(), dir.file(kAffineFileName).c_str(),
+                           loadedFigure, loadedAffines, projection);
             console = capture.text();
         }
         EXPECT_EQ(console.find("PROBLEM"), std::string::npos) << console.substr(0, 2000);

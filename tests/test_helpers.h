@@ -64,19 +64,9 @@ private:
 
 // Puts every process-wide record back to its value before start-up.
 inline void resetProcessState() {
-    loadedFigure = FigureCollection{};
-    loadedAffines = AffineCollection{};
-    projectionVector = Point4{};
-    globalStep = 0.0f;
-    camera = OrbitCamera{};
+    viewer = ViewerState{};
     OrbitCamera::azimuth = 0.0f;
     OrbitCamera::elevation = 0.0f;
-    showFigure = 1;
-    showDropLines = 0;
-    figureLineWidth = 1.0f;
-    lastMouseX = -1;
-    lastMouseY = -1;
-    mouseButton = 0;
 }
 
 inline Point4 point4(float x, float y, float z, float q) {

@@ -1,10 +1,7 @@
-// Mouse and keyboard callbacks: every change they make is followed at once by a full frame.
+// Mouse and keyboard handling: every event changes the state it is handed and asks for a frame.
 #include "viewer/input.h"
 
-#include <GL/glut.h>
-
-#include "app/frame.h"
-#include "app/process_state.h"
+#include <cctype>
 
 namespace {
 // Each projection key moves one component by this single-precision step.
@@ -20,71 +17,58 @@ void toggle(int& flag) {
 }
 
 // Applies the effect of one key; keys without an effect change nothing.
-void applyKey(unsigned char key) {
-    switch (key) {
-        case 'X':
+void applyKey(ViewerState& state, unsigned char key) {
+    // Letters act the same in either case.
+    switch (std::tolower(key)) {
         case 'x':
-            toggle(camera.gridShown);
+            toggle(state.camera.gridShown);
             break;
-        case 'C':
         case 'c':
-            toggle(camera.axesShown);
+            toggle(state.camera.axesShown);
             break;
-        case 'V':
         case 'v':
-            toggle(showFigure);
+            toggle(state.showFigure);
             break;
-        case 'B':
         case 'b':
-            toggle(showDropLines);
+            toggle(state.showDropLines);
             break;
-        case 'Q':
         case 'q':
-            projectionVector.x += kProjectionStep;
+            state.projectionVector.x += kProjectionStep;
             break;
-        case 'A':
         case 'a':
-            projectionVector.x -= kProjectionStep;
+            state.projectionVector.x -= kProjectionStep;
             break;
-        case 'W':
         case 'w':
-            projectionVector.y += kProjectionStep;
+            state.projectionVector.y += kProjectionStep;
             break;
-        case 'S':
         case 's':
-            projectionVector.y -= kProjectionStep;
+            state.projectionVector.y -= kProjectionStep;
             break;
-        case 'E':
         case 'e':
-            projectionVector.z += kProjectionStep;
+            state.projectionVector.z += kProjectionStep;
             break;
-        case 'D':
         case 'd':
-            projectionVector.z -= kProjectionStep;
+            state.projectionVector.z -= kProjectionStep;
             break;
-        case 'R':
         case 'r':
-            projectionVector.q += kProjectionStep;
+            state.projectionVector.q += kProjectionStep;
             break;
-        case 'F':
         case 'f':
-            projectionVector.q -= kProjectionStep;
+            state.projectionVector.q -= kProjectionStep;
             break;
-        case 'O':
         case 'o':
-            figureLineWidth += kLineWidthStep;
+            state.figureLineWidth += kLineWidthStep;
             break;
-        case 'L':
         case 'l':
-            figureLineWidth -= kLineWidthStep;
+            state.figureLineWidth -= kLineWidthStep;
             break;
         case '.':
         case '>':
-            globalStep += kGlobalStepIncrement;
+            state.globalStep += kGlobalStepIncrement;
             break;
         case ',':
         case '<':
-            globalStep -= kGlobalStepIncrement;
+            state.globalStep -= kGlobalStepIncrement;
             break;
         default:
             break;
@@ -92,39 +76,39 @@ void applyKey(unsigned char key) {
 }
 
 // Keeps the figure's line width within 1 to 10 pixels.
-void boundLineWidth() {
-    if (figureLineWidth < kMinLineWidth) {
-        figureLineWidth = kMinLineWidth;
+void boundLineWidth(float& width) {
+    if (width < kMinLineWidth) {
+        width = kMinLineWidth;
     }
-    if (figureLineWidth > kMaxLineWidth) {
-        figureLineWidth = kMaxLineWidth;
+    if (width > kMaxLineWidth) {
+        width = kMaxLineWidth;
     }
 }
 }  // namespace
 
-void mouse(int button, int /*state*/, int x, int y) {
+void handleMouseButton(ViewerState& state, int button, int x, int y) {
     // Press and release are handled alike: the latest event's button wins.
-    lastMouseX = x;
-    lastMouseY = y;
-    mouseButton = button;
+    state.lastMouseX = x;
+    state.lastMouseY = y;
+    state.mouseButton = button;
 }
 
-void motion(int x, int y) {
+bool handleMouseMotion(ViewerState& state, int x, int y) {
     // Previous minus new: a leftward or upward drag gives positive values.
-    const int dx = lastMouseX - x;
-    const int dy = lastMouseY - y;
-    if (mouseButton == GLUT_LEFT_BUTTON) {
-        camera.rotate(static_cast<float>(dx), static_cast<float>(dy));
-    } else if (mouseButton == GLUT_RIGHT_BUTTON) {
-        camera.zoom(dy);
+    const int dx = state.lastMouseX - x;
+    const int dy = state.lastMouseY - y;
+    if (state.mouseButton == kLeftButton) {
+        state.camera.rotate(static_cast<float>(dx), static_cast<float>(dy));
+    } else if (state.mouseButton == kRightButton) {
+        state.camera.zoom(dy);
     }
-    lastMouseX = x;
-    lastMouseY = y;
-    display();
+    state.lastMouseX = x;
+    state.lastMouseY = y;
+    return true;
 }
 
-void keyboard(unsigned char key, int /*x*/, int /*y*/) {
-    applyKey(key);
-    boundLineWidth();
-    display();
+bool handleKey(ViewerState& state, unsigned char key) {
+    applyKey(state, key);
+    boundLineWidth(state.figureLineWidth);
+    return true;
 }
