@@ -415,6 +415,22 @@ TEST_F(StatusTest, ValuesAreCutToTwoDecimalsButTheStepIsNot) {
                                   "Eye (x,y,z)  0.99    -0.99     12345.7", "GLOBAL STEP 2.567"}));
 }
 
+TEST_F(StatusTest, EveryEyeCoordinateIsCut) {
+    const struct {
+        float x, y, z;
+        const char* line;
+    } cases[] = {{1.239f, 0, 0, "Eye (x,y,z)  1.23    0     0"},
+                 {0, -2.999f, 0, "Eye (x,y,z)  0    -2.99     0"},
+                 {0, 0, 0.999f, "Eye (x,y,z)  0    0     0.99"}};
+    for (const auto& c : cases) {
+        console.clear();
+        viewer.camera.eye.set(c.x, c.y, c.z);
+        drawStatus(3.0f);
+        ASSERT_EQ(consoleLines().size(), 4u);
+        EXPECT_EQ(consoleLines()[2], c.line);
+    }
+}
+
 TEST_F(StatusTest, MarkerIsAMagentaBallJoinedToTheOrigin) {
     viewer.projectionVector = point4(1, 0, 0, 1);
     drawStatus(3.0f);
@@ -551,6 +567,13 @@ TEST_F(FrameTest, DrawsEveryStepInItsOrder) {
     EXPECT_EQ(lines[5], "Matrix of Affine");
     EXPECT_EQ(lines[14], "-----------End Draw-----------");
     EXPECT_EQ(lines[15], "==============================");
+}
+
+TEST_F(FrameTest, EveryLineIsFlushedAsItEnds) {
+    viewer.camera.gridShown = 1;
+    display();
+    ASSERT_EQ(consoleLines().size(), kFullFrameLines);
+    EXPECT_TRUE(console.everyLineFlushed());
 }
 
 TEST_F(FrameTest, EveryStepLeavesWidthsAndMatricesAsItFoundThem) {

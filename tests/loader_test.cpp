@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/process_state.h"
+#include "pipeline/composition.h"
 #include "scene/scene_loader.h"
 #include "test_helpers.h"
 
@@ -108,6 +109,31 @@ TEST_F(LoaderTest, RotationAnglesBecomeRadiansFromTheFloatPi) {
     EXPECT_EQ(viewer.loadedAffines.records[1].params[3], 1.0f);
     EXPECT_EQ(viewer.loadedAffines.records[1].params[5], 0.5f);
     EXPECT_EQ(viewer.loadedAffines.records[1].params[6], 2.0f);
+}
+
+TEST_F(LoaderTest, AnglesAreConvertedInDoubleWhereFloatArithmeticWouldDiffer) {
+    // Each angle's product with pi over 180 rounds differently when worked in float.
+    const struct {
+        const char* degrees;
+        float radians;
+    } cases[] = {{"150", 0x1.4f1a6cp+1f},
+                 {"-225", -0x1.f6a7a4p+1f},
+                 {"-300", -0x1.4f1a6cp+2f},
+                 {"-358", -0x1.8fe3cep+2f}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.degrees);
+        resetProcessState();
+        load(kSmallFigure, (std::string("0 0 0 1\n1\n3 ") + c.degrees + " 1 0 0 0 0 0\n").c_str());
+        EXPECT_EQ(viewer.loadedAffines.records[0].params[0], c.radians);
+    }
+
+    // 150 degrees in the xy plane: sin is 0.5 and prints so; the float-worked angle gives 0.49.
+    resetProcessState();
+    load(kSmallFigure, "0 0 0 1\n1\n3 150 1 0 0 0 0 0\n");
+    CaptureStdout capture;
+    composeAffineCollection(viewer.loadedAffines, 0.0f).composite.print("Matrix of Affine");
+    EXPECT_TRUE(contains(capture.text(), "-0.86\t-0.5\t0\t0\t0\n0.5\t-0.86\t0\t0\t0\n"))
+        << capture.text();
 }
 
 TEST_F(LoaderTest, UnknownTypesReadNothingAndStayEmpty) {
@@ -217,6 +243,25 @@ TEST_F(LoaderTest, NegativeCountsAreEmptyLists) {
 }
 
 // ----- Damaged and oversized files -----
+
+TEST_F(LoaderTest, ExactlyNinetyIsNotLeftOutButNinetyOneIs) {
+    for (const int n : {90, 91}) {
+        SCOPED_TRACE(n);
+        std::string figure = "0 1 1 1 " + std::to_string(n) + "\n";
+        std::string affine = "0 0 0 1 " + std::to_string(n) + "\n";
+        for (int i = 0; i < n; ++i) {
+            figure += "1 " + std::to_string(i) + " 0 0 0\n";
+            affine += "2 1 0 0 0 0\n";
+        }
+        resetProcessState();
+        const std::string out = load(figure.c_str(), affine.c_str());
+        EXPECT_EQ(contains(out, "Polylines 91 to 91 are left out"), n == 91);
+        EXPECT_EQ(contains(out, "Affines 91 to 91 are left out"), n == 91);
+        EXPECT_EQ(countOf(out, "left out"), n == 91 ? 2 : 0);
+        EXPECT_EQ(viewer.loadedFigure.count, 90);
+        EXPECT_EQ(viewer.loadedAffines.count, 90);
+    }
+}
 
 TEST_F(LoaderTest, PolylinesBeyondNinetyAreEchoedButNotStored) {
     std::string figure = "0 1 1 1 95\n";

@@ -5,30 +5,65 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/process_state.h"
 #include "math4d/matrix5.h"
 #include "scene/scene_records.h"
 
-// Collects everything written to std::cout while it lives.
+// A string buffer that notes the length of the text at each flush of its stream.
+class FlushNotingBuffer : public std::stringbuf {
+public:
+    std::vector<std::size_t> flushes;
+
+protected:
+    int sync() override {
+        flushes.push_back(str().size());
+        return 0;
+    }
+};
+
+// Collects everything written to std::cout while it lives, and where the stream was flushed.
 class CaptureStdout {
 public:
-    CaptureStdout() : saved_(std::cout.rdbuf(buffer_.rdbuf())) {}
+    CaptureStdout() : saved_(std::cout.rdbuf(&buffer_)) {}
     ~CaptureStdout() { std::cout.rdbuf(saved_); }
     CaptureStdout(const CaptureStdout&) = delete;
     CaptureStdout& operator=(const CaptureStdout&) = delete;
 
     std::string text() const { return buffer_.str(); }
-    void clear() { buffer_.str(""); }
+    void clear() {
+        buffer_.str("");
+        buffer_.flushes.clear();
+    }
+
+    // Whether the stream was flushed right after every newline, as a line end that flushes does.
+    ::testing::AssertionResult everyLineFlushed() const {
+        const std::string all = buffer_.str();
+        for (std::size_t at = all.find('\n'); at != std::string::npos;
+             at = all.find('\n', at + 1)) {
+            const auto& f = buffer_.flushes;
+            if (std::find(f.begin(), f.end(), at + 1) == f.end()) {
+                const std::size_t start = all.rfind('\n', at == 0 ? 0 : at - 1);
+                return ::testing::AssertionFailure()
+                       << "no flush after the line \""
+                       << all.substr(start == std::string::npos ? 0 : start + 1,
+                                     at - (start == std::string::npos ? 0 : start + 1))
+                       << "\"";
+            }
+        }
+        return ::testing::AssertionSuccess();
+    }
 
 private:
-    std::ostringstream buffer_;
+    FlushNotingBuffer buffer_;
     std::streambuf* saved_;
 };
 

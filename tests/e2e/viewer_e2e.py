@@ -890,8 +890,36 @@ def scenario_example(res, exe):
         res.check("example: the picture changes after '.'", shot1.data != shot0.data)
 
 
-SCENARIOS = [scenario_console, scenario_pixels, scenario_primitives, scenario_mouse, scenario_missing_files,
-             scenario_missing_affine, scenario_example]
+def scenario_depth(res, exe):
+    """Depth testing: a wide figure line behind the q-axis ball does not paint over it."""
+    # The ball sits at c = (0, 0.9, -0.9); the segment crosses the line of sight from the start
+    # eye through c at b, half as far again behind the ball, and is drawn after it.
+    c = [0.0, 0.9, -0.9]
+    b = [ci + 0.5 * (ci - ei) for ci, ei in zip(c, START_EYE)]
+    ends = [[b[0] - 0.6, b[1], b[2]], [b[0] + 0.6, b[1], b[2]]]
+    figure = "0\n1 0.5 0\n1\n2\n" + "".join("%g %g %g 0\n" % tuple(e) for e in ends)
+    affine = "0 -0.3 0.3 1 0\n"
+    _, fig, _, _ = load_scene(figure, affine)
+    orange = colour_of(fig["colour"])
+    with Run(exe, {FIGURE_FILE: figure, AFFINE_FILE: affine}) as run:
+        run.start()
+        for _ in range(9):
+            run.key("o")
+        shot = run.shot()
+        col, row = screen_point([float("%g" % x) for x in b], START_EYE)
+        ball_col, ball_row = screen_point(c, START_EYE)
+        res.check("the 10-pixel line passes behind the ball's centre",
+                  abs(col - ball_col) < 1.5 and abs(row - ball_row) < 1.5,
+                  "(%.1f, %.1f) vs (%.1f, %.1f)" % (col, row, ball_col, ball_row))
+        col, row = screen_point(lerp(ends[0], b, 0.5), START_EYE)
+        res.check("the line is drawn beside the ball", shot.has(col, row, orange, radius=2, tol=3),
+                  shot.near(col, row, 1))
+        res.check("the ball's centre stays magenta at line width 10",
+                  shot.all_are(ball_col, ball_row, MAGENTA, radius=2), shot.near(ball_col, ball_row, 1))
+
+
+SCENARIOS = [scenario_console, scenario_pixels, scenario_primitives, scenario_depth, scenario_mouse,
+             scenario_missing_files, scenario_missing_affine, scenario_example]
 
 
 def main():
