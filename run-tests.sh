@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: a format check, a warnings-as-errors
-# build with the unit and window tests, the same tests again under AddressSanitizer and
+# build with the unit and window tests (the installed tree among them), the Debian package built
+# and checked by lintian, the same tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and a bounded fuzzing run of the scene loader (FUZZ_SECONDS,
 # default 60; 0 skips it). Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
 jobs=$(nproc)
 
@@ -18,13 +19,16 @@ else
 fi | xargs clang-format --dry-run --Werror
 
 echo "== Build (warnings are errors)"
-cmake -S . -B build -G Ninja -DTESSAVIEW_WERROR=ON >/dev/null
+cmake -S . -B build -G Ninja -DTESSAVIEW_WERROR=ON -DTESSAVIEW_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
+echo "== Debian package and lintian"
+scripts/check-package.sh build
+
 echo "== Build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-sanitize -G Ninja -DTESSAVIEW_WERROR=ON -DTESSAVIEW_SANITIZE=ON \
-  -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  -DTESSAVIEW_TESTS=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build-sanitize -j "$jobs"
 export UBSAN_OPTIONS=print_stacktrace=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \

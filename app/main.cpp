@@ -8,7 +8,7 @@
 namespace {
 // The window title: the release name, then a space and the credit.
 constexpr const char* kWindowTitle =
-    "Tessaview Release 1 Tessaview developers (https://tessaview.example.org)";
+    "Tessaview Release 1 Copyright (c) 2026 The Tessaview developers";
 constexpr int kWindowX = 100;
 constexpr int kWindowY = 150;
 }  // namespace

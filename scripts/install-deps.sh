@@ -1,16 +1,39 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Tessaview needs to build, test, fuzz and show its examples
-# (geomview only for its sample 4D files, which the importer tests read).
+# Installs the Debian 12 packages Tessaview needs, by group:
+#
+#   scripts/install-deps.sh run    to build the programs and show an example, also without a
+#                                  display (a virtual X server, keys sent to it, a screenshot)
+#   scripts/install-deps.sh test   the run group and what the tests need: GoogleTest, Google
+#                                  Benchmark, clang-format, clang for fuzzing, geomview (only for
+#                                  its sample 4D files, which the importer tests read), the
+#                                  window-test tools, and the packaging and manual-page checks
+#   scripts/install-deps.sh        the same as test
+#
 # Does nothing when they are all present already; uses sudo when not run as root.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config clang-format
-  freeglut3-dev libglu1-mesa-dev libgl-dev libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick python3
+run_packages=(
+  build-essential cmake ninja-build pkg-config
+  freeglut3-dev libglu1-mesa-dev libgl-dev
+  libpng-dev libgif-dev libcli11-dev libxtst-dev libxdamage-dev
+  xvfb xauth xdotool imagemagick
+)
+test_packages=(
+  libgtest-dev libbenchmark-dev clang-format
   clang libclang-rt-14-dev llvm
   geomview
+  x11-utils python3
+  lintian dpkg-dev man-db groff
 )
+
+case "${1:-test}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

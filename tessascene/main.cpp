@@ -15,6 +15,10 @@
 #include "tessascene/scene_writer.h"
 #include "tessascene/trails.h"
 
+#ifndef TESSAVIEW_VERSION
+#error "TESSAVIEW_VERSION must name the release (the build sets it from the project version)"
+#endif
+
 namespace {
 
 constexpr int kExitOk = 0;
@@ -23,7 +27,7 @@ constexpr int kExitUsage = 2;
 
 const std::string kHelp = std::string(R"(Usage: tessascene generate FIGURE [OPTIONS]
        tessascene import FILE [OPTIONS]
-       tessascene --help
+       tessascene --help | --version
 
 Writes the viewer's scene files )") +
                           kFigureFileName + " (the figure) and " + kAffineFileName +
@@ -67,6 +71,7 @@ Options (for both commands; OPTION VALUE and OPTION=VALUE both work):
                             > and < animate (default DEG 15); may be repeated. Without any
                             --spin the figure spins in xq by 15 degrees; --spin none spins nothing
   -h, --help                show this help and exit
+  --version                 show the version and exit
 
 PLANE is one of xy xz xq yz yq zq; the reversed name (qx, ...) turns the other way. The affine
 file lists the transforms in this order: --scale, each --rotate, each --spin, each in the order
@@ -101,6 +106,7 @@ struct Options {
     std::vector<PlaneTurn> spins;
     bool spinGiven = false;
     bool help = false;
+    bool version = false;
 };
 
 // What generate knows about one figure.
@@ -224,6 +230,10 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
         std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
             options.help = true;
+            return true;
+        }
+        if (arg == "--version") {
+            options.version = true;
             return true;
         }
         if (arg.size() < 2 || arg[0] != '-' || (arg[1] >= '0' && arg[1] <= '9')) {
@@ -412,6 +422,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << kHelp;
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << "tessascene " << TESSAVIEW_VERSION << "\n";
         return kExitOk;
     }
 

@@ -119,8 +119,9 @@ class Run:
     file that is read every 20 ms instead of a pipe read as it comes: far fewer wake-ups beside
     the program, for measuring its speed."""
 
-    def __init__(self, exe, files, poll_console=False):
+    def __init__(self, exe, files, poll_console=False, cwd=None):
         self.exe = exe
+        self.cwd = cwd  # the program's working folder; None: the scratch folder with the files
         self.poll_console = poll_console
         self.files = files  # name -> text; None for no files
         self.dir = None
@@ -149,7 +150,7 @@ class Run:
                 console = open(os.path.join(self.dir, "console.txt"), "wb")
             try:
                 with open(self.stderr_path, "wb") as err:
-                    self.proc = subprocess.Popen([self.exe], cwd=self.dir, env=self.env,
+                    self.proc = subprocess.Popen([self.exe], cwd=self.cwd or self.dir, env=self.env,
                                                  stdin=subprocess.DEVNULL, stdout=console,
                                                  stderr=err, start_new_session=True)
             finally:
