@@ -99,6 +99,17 @@ std::string findOnPath(const std::string& name) {
     return "";
 }
 
+// The absolute form of an existing path: the viewer runs in the scene folder.
+std::string absolute(const std::string& path) {
+    char* full = ::realpath(path.c_str(), nullptr);
+    if (full == nullptr) {
+        return path;
+    }
+    std::string out = full;
+    std::free(full);
+    return out;
+}
+
 // The viewer: --viewer, else beside this program (or one folder up), else on PATH.
 bool findViewer(const std::string& given, std::string& viewer, std::string& error) {
     if (!given.empty()) {
@@ -106,7 +117,7 @@ bool findViewer(const std::string& given, std::string& viewer, std::string& erro
             error = "the viewer '" + given + "' is not an executable file";
             return false;
         }
-        viewer = given;
+        viewer = absolute(given);
         return true;
     }
     char self[4096];
@@ -117,12 +128,12 @@ bool findViewer(const std::string& given, std::string& viewer, std::string& erro
         for (const std::string& candidate :
              {folder + "/" + kViewerName, folder + "/../" + kViewerName}) {
             if (isExecutableFile(candidate)) {
-                viewer = candidate;
+                viewer = absolute(candidate);
                 return true;
             }
         }
     }
-    viewer = findOnPath(kViewerName);
+    viewer = absolute(findOnPath(kViewerName));
     if (viewer.empty()) {
         error = std::string("cannot find the viewer: no ") + kViewerName +
                 " beside tessarecord nor on PATH; name it with --viewer PATH";
