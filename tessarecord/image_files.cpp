@@ -257,12 +257,33 @@ bool encodePng(const RgbImage& image, std::vector<std::uint8_t>& out, std::strin
         return false;
     }
     png_set_write_fn(png, &out, appendPngData, flushNothing);
+    // A picture of at most 256 colours is stored with its exact palette: smaller, same pixels.
+    Palette palette;
+    const bool indexed = palette.add(image, false);
+    std::vector<png_color> entries;
+    for (std::uint32_t c : indexed ? palette.colours : std::vector<std::uint32_t>{}) {
+        entries.push_back({static_cast<png_byte>(c >> 16), static_cast<png_byte>(c >> 8),
+                           static_cast<png_byte>(c)});
+    }
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
-                 static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 static_cast<png_uint_32>(image.height), 8,
+                 indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (indexed) {
+        png_set_PLTE(png, info, entries.data(), static_cast<int>(entries.size()));
+    }
     png_write_info(png, info);
+    std::vector<png_byte> row(static_cast<size_t>(image.width));
     for (int y = 0; y < image.height; ++y) {
-        png_write_row(png, &image.rgb[static_cast<size_t>(y) * image.width * 3]);
+        const size_t start = static_cast<size_t>(y) * image.width;
+        if (!indexed) {
+            png_write_row(png, &image.rgb[start * 3]);
+            continue;
+        }
+        for (int x = 0; x < image.width; ++x) {
+            row[x] = static_cast<png_byte>(palette.index.at(colourAt(image, start + x)));
+        }
+        png_write_row(png, row.data());
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);

@@ -25,7 +25,8 @@ struct GifReport {
 bool encodeGif(const std::vector<RgbImage>& frames, int delayCs, std::vector<std::uint8_t>& out,
                GifReport& report, std::string& error);
 
-// Encodes one picture as an 8-bit RGB PNG. False with a message on failure.
+// Encodes one picture as a PNG: indexed with its exact colours when it has at most 256, 8-bit
+// RGB otherwise. False with a message on failure.
 bool encodePng(const RgbImage& image, std::vector<std::uint8_t>& out, std::string& error);
 
 // A file written under a temporary name in its target's folder and given its name by commit().

@@ -187,20 +187,25 @@ TEST(GifEncoding, ManyColoursAreRoundedWithoutFailing) {
     EXPECT_FALSE(encodeGif({frames[0], picture(8, 8, 0, 0, 0, 0, 0, 0)}, 10, bytes, report, error));
 }
 
-TEST(PngEncoding, ReadsBackExactly) {
-    const RgbImage image = picture(17, 5, 0x102030, 0xfedcba, 3, 1, 4, 2);
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    ASSERT_TRUE(encodePng(image, bytes, error)) << error;
-    png_image read{};
-    read.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_memory(&read, bytes.data(), bytes.size()));
-    read.format = PNG_FORMAT_RGB;
-    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(read));
-    ASSERT_TRUE(png_image_finish_read(&read, nullptr, pixels.data(), 0, nullptr));
-    EXPECT_EQ(read.width, 17u);
-    EXPECT_EQ(read.height, 5u);
-    EXPECT_EQ(pixels, image.rgb);
+TEST(PngEncoding, ReadsBackExactlyIndexedOrNot) {
+    RgbImage manyColours{300, 2, std::vector<std::uint8_t>(300 * 2 * 3)};
+    for (size_t i = 0; i < manyColours.rgb.size(); ++i) {
+        manyColours.rgb[i] = static_cast<std::uint8_t>(i * 7 / 3);
+    }
+    for (const RgbImage& image : {picture(17, 5, 0x102030, 0xfedcba, 3, 1, 4, 2), manyColours}) {
+        std::vector<std::uint8_t> bytes;
+        std::string error;
+        ASSERT_TRUE(encodePng(image, bytes, error)) << error;
+        png_image read{};
+        read.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_memory(&read, bytes.data(), bytes.size()));
+        read.format = PNG_FORMAT_RGB;
+        std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(read));
+        ASSERT_TRUE(png_image_finish_read(&read, nullptr, pixels.data(), 0, nullptr));
+        EXPECT_EQ(read.width, static_cast<png_uint_32>(image.width));
+        EXPECT_EQ(read.height, static_cast<png_uint_32>(image.height));
+        EXPECT_EQ(pixels, image.rgb) << image.width << "x" << image.height;
+    }
 }
 
 std::set<std::string> listing(const std::string& dir) {
