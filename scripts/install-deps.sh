@@ -7,7 +7,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   freeglut3-dev libglu1-mesa-dev libgl-dev libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick python3
+  xvfb xauth xdotool x11-utils imagemagick python3 procps
+  libcli11-dev libpng-dev libgif-dev libx11-dev libxdamage-dev
   clang libclang-rt-14-dev llvm
   geomview
 )
