@@ -15,11 +15,11 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build pkg-config
   freeglut3-dev libglu1-mesa-dev libgl-dev
-  libpng-dev libgif-dev libcli11-dev libxtst-dev libxdamage-dev
+  libpng-dev libgif-dev libcli11-dev libx11-dev libxdamage-dev
   xvfb xauth xdotool imagemagick
 )
 test_packages=(
-  libgtest-dev libbenchmark-dev clang-format
+  libgtest-dev libbenchmark-dev clang-format procps
   clang libclang-rt-14-dev llvm
   geomview
   x11-utils python3

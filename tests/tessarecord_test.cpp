@@ -1,0 +1,270 @@
+// tessarecord without X: output names, key sequences, GIF and PNG encodings read back through
+// the libraries' decoders, and output files that appear only when complete.
+#include <dirent.h>
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tessarecord/image_files.h"
+#include "tessarecord/recorder_options.h"
+
+namespace {
+
+TEST(OutputNames, KindsAndFrameNames) {
+    struct Case {
+        std::string name;
+        OutputKind kind;
+        std::string frame7;  // the name of frame 7
+    };
+    const Case cases[] = {
+        {"t.gif", OutputKind::kGif, "t.gif"},
+        {"dir/T.GIF", OutputKind::kGif, "dir/T.GIF"},
+        {"last.png", OutputKind::kLastPng, "last.png"},
+        {"frames/f-%03d.png", OutputKind::kPngSequence, "frames/f-007.png"},
+        {"f%d.png", OutputKind::kPngSequence, "f7.png"},
+        {"f%3d.PNG", OutputKind::kPngSequence, "f  7.PNG"},
+        {"100%%-%02d.png", OutputKind::kPngSequence, "100%-07.png"},
+        {"50%%.png", OutputKind::kLastPng, "50%.png"},
+    };
+    for (const Case& c : cases) {
+        OutputName name;
+        std::string error;
+        ASSERT_TRUE(parseOutputName(c.name, name, error)) << c.name << ": " << error;
+        EXPECT_EQ(name.kind, c.kind) << c.name;
+        EXPECT_EQ(frameFileName(name, 7), c.frame7) << c.name;
+    }
+    EXPECT_EQ(frameFileName(OutputName{OutputKind::kPngSequence, "f", ".png", 2, true}, 123),
+              "f123.png");
+}
+
+TEST(OutputNames, RefusedNames) {
+    for (const char* bad : {"t.bmp", "t", ".gif", "x%s.png", "%d-%d.png", "f%d.gif", "f%.png",
+                            "f%10d.png", "f%-3d.png", "f.png%", "f%n.png"}) {
+        OutputName name;
+        std::string error;
+        EXPECT_FALSE(parseOutputName(bad, name, error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+}
+
+TEST(KeySequence, KeysThenSteps) {
+    std::string keys, error;
+    ASSERT_TRUE(keySequence("oxB", 2, keys, error));
+    EXPECT_EQ(keys, "oxB>>");
+    ASSERT_TRUE(keySequence("", 0, keys, error));
+    EXPECT_EQ(keys, "");
+    for (const char* bad : {"a\tb", "\x1b", "\xc3\xa9"}) {
+        EXPECT_FALSE(keySequence(bad, 1, keys, error)) << bad;
+    }
+}
+
+// A picture of one colour with a rectangle of another.
+RgbImage picture(int w, int h, std::uint32_t back, std::uint32_t box, int x0, int y0, int bw,
+                 int bh) {
+    RgbImage image{w, h, std::vector<std::uint8_t>(static_cast<size_t>(w) * h * 3)};
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const bool in = x >= x0 && x < x0 + bw && y >= y0 && y < y0 + bh;
+            const std::uint32_t c = in ? box : back;
+            std::uint8_t* p = &image.rgb[(static_cast<size_t>(y) * w + x) * 3];
+            p[0] = static_cast<std::uint8_t>(c >> 16);
+            p[1] = static_cast<std::uint8_t>(c >> 8);
+            p[2] = static_cast<std::uint8_t>(c);
+        }
+    }
+    return image;
+}
+
+struct Reader {
+    const std::vector<std::uint8_t>* bytes;
+    size_t at = 0;
+};
+
+int readFromVector(GifFileType* gif, GifByteType* out, int length) {
+    auto* r = static_cast<Reader*>(gif->UserData);
+    const int n = std::min<int>(length, static_cast<int>(r->bytes->size() - r->at));
+    std::copy_n(r->bytes->data() + r->at, n, out);
+    r->at += static_cast<size_t>(n);
+    return n;
+}
+
+// Decodes a GIF and paints its frames one over the other, as a viewer shows them.
+std::vector<RgbImage> decodeGif(const std::vector<std::uint8_t>& bytes, int& delayCs, bool& loops) {
+    Reader reader{&bytes};
+    int error = 0;
+    GifFileType* gif = DGifOpen(&reader, readFromVector, &error);
+    EXPECT_NE(gif, nullptr);
+    if (gif == nullptr || DGifSlurp(gif) == GIF_ERROR) {
+        return {};
+    }
+    std::vector<RgbImage> frames;
+    RgbImage canvas{gif->SWidth, gif->SHeight,
+                    std::vector<std::uint8_t>(static_cast<size_t>(gif->SWidth) * gif->SHeight * 3)};
+    loops = false;
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage& image = gif->SavedImages[i];
+        for (int e = 0; e < image.ExtensionBlockCount; ++e) {
+            const ExtensionBlock& block = image.ExtensionBlocks[e];
+            loops =
+                loops || (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11 &&
+                          std::string(reinterpret_cast<char*>(block.Bytes), 11) == "NETSCAPE2.0");
+        }
+        GraphicsControlBlock gcb{};
+        DGifSavedExtensionToGCB(gif, i, &gcb);
+        delayCs = gcb.DelayTime;
+        const GifImageDesc& d = image.ImageDesc;
+        const ColorMapObject* map = d.ColorMap != nullptr ? d.ColorMap : gif->SColorMap;
+        for (int y = 0; y < d.Height; ++y) {
+            for (int x = 0; x < d.Width; ++x) {
+                const GifColorType c = map->Colors[image.RasterBits[y * d.Width + x]];
+                std::uint8_t* p =
+                    &canvas.rgb[(static_cast<size_t>(d.Top + y) * canvas.width + d.Left + x) * 3];
+                p[0] = c.Red;
+                p[1] = c.Green;
+                p[2] = c.Blue;
+            }
+        }
+        frames.push_back(canvas);
+    }
+    DGifCloseFile(gif, &error);
+    return frames;
+}
+
+TEST(GifEncoding, ExactColoursChangedRectanglesAndLooping) {
+    // A frame, a moved box, an unchanged frame, a box of a new colour.
+    const std::vector<RgbImage> frames = {
+        picture(40, 30, 0xffffff, 0xff8000, 2, 3, 5, 4),
+        picture(40, 30, 0xffffff, 0xff8000, 20, 10, 5, 4),
+        picture(40, 30, 0xffffff, 0xff8000, 20, 10, 5, 4),
+        picture(40, 30, 0xffffff, 0x00ff00, 39, 29, 1, 1),
+    };
+    std::vector<std::uint8_t> bytes;
+    GifReport report;
+    std::string error;
+    ASSERT_TRUE(encodeGif(frames, 7, bytes, report, error)) << error;
+    EXPECT_TRUE(report.globalPalette);
+    EXPECT_EQ(report.roundedFrames, 0);
+    int delay = 0;
+    bool loops = false;
+    const std::vector<RgbImage> back = decodeGif(bytes, delay, loops);
+    ASSERT_EQ(back.size(), frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(back[i].rgb, frames[i].rgb) << "frame " << i;
+    }
+    EXPECT_EQ(delay, 7);
+    EXPECT_TRUE(loops);
+}
+
+TEST(GifEncoding, ManyColoursAreRoundedWithoutFailing) {
+    RgbImage smooth{32, 32, std::vector<std::uint8_t>(32 * 32 * 3)};
+    for (size_t i = 0; i < 32 * 32; ++i) {
+        smooth.rgb[i * 3] = static_cast<std::uint8_t>(i);
+        smooth.rgb[i * 3 + 1] = static_cast<std::uint8_t>(i >> 2);
+        smooth.rgb[i * 3 + 2] = 200;
+    }
+    const std::vector<RgbImage> frames = {picture(32, 32, 0x000000, 0x123456, 0, 0, 4, 4), smooth};
+    std::vector<std::uint8_t> bytes;
+    GifReport report;
+    std::string error;
+    ASSERT_TRUE(encodeGif(frames, 10, bytes, report, error)) << error;
+    EXPECT_FALSE(report.globalPalette);
+    EXPECT_EQ(report.roundedFrames, 1);
+    int delay = 0;
+    bool loops = false;
+    const std::vector<RgbImage> back = decodeGif(bytes, delay, loops);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].rgb, frames[0].rgb);  // the frame that fits stays exact
+    for (size_t i = 0; i < smooth.rgb.size(); ++i) {
+        ASSERT_LE(std::abs(back[1].rgb[i] - smooth.rgb[i]), 26) << "byte " << i;
+    }
+    EXPECT_FALSE(encodeGif({frames[0], picture(8, 8, 0, 0, 0, 0, 0, 0)}, 10, bytes, report, error));
+}
+
+TEST(PngEncoding, ReadsBackExactlyIndexedOrNot) {
+    RgbImage manyColours{300, 2, std::vector<std::uint8_t>(300 * 2 * 3)};
+    for (size_t i = 0; i < manyColours.rgb.size(); ++i) {
+        manyColours.rgb[i] = static_cast<std::uint8_t>(i * 7 / 3);
+    }
+    for (const RgbImage& image : {picture(17, 5, 0x102030, 0xfedcba, 3, 1, 4, 2), manyColours}) {
+        std::vector<std::uint8_t> bytes;
+        std::string error;
+        ASSERT_TRUE(encodePng(image, bytes, error)) << error;
+        png_image read{};
+        read.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_memory(&read, bytes.data(), bytes.size()));
+        read.format = PNG_FORMAT_RGB;
+        std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(read));
+        ASSERT_TRUE(png_image_finish_read(&read, nullptr, pixels.data(), 0, nullptr));
+        EXPECT_EQ(read.width, static_cast<png_uint_32>(image.width));
+        EXPECT_EQ(read.height, static_cast<png_uint_32>(image.height));
+        EXPECT_EQ(pixels, image.rgb) << image.width << "x" << image.height;
+    }
+}
+
+std::set<std::string> listing(const std::string& dir) {
+    std::set<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    while (dirent* e = readdir(d)) {
+        names.insert(e->d_name);
+    }
+    closedir(d);
+    return names;
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(PendingFiles, AppearOnlyWhenCommittedAndNeverReplaceSilently) {
+    char pattern[] = "/tmp/tessarecord-test-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    const std::string target = dir + "/out.gif";
+    const std::vector<std::uint8_t> one = {'o', 'n', 'e'}, two = {'t', 'w', 'o'};
+    std::string error;
+    const std::set<std::string> empty = listing(dir);
+    {
+        PendingFile file;  // dropped uncommitted: nothing stays
+        ASSERT_TRUE(file.create(target, error)) << error;
+        ASSERT_TRUE(file.write(one, error));
+        EXPECT_EQ(listing(dir).size(), empty.size() + 1);
+    }
+    EXPECT_EQ(listing(dir), empty);
+    {
+        PendingFile file;
+        ASSERT_TRUE(file.create(target, error));
+        ASSERT_TRUE(file.write(one, error));
+        ASSERT_TRUE(file.commit(false, error)) << error;
+    }
+    EXPECT_EQ(contents(target), "one");
+    {
+        PendingFile file;  // an existing file is kept unless replacing is asked for
+        ASSERT_TRUE(file.create(target, error));
+        ASSERT_TRUE(file.write(two, error));
+        EXPECT_FALSE(file.commit(false, error));
+        EXPECT_NE(error.find("already exists"), std::string::npos) << error;
+    }
+    EXPECT_EQ(contents(target), "one");
+    EXPECT_EQ(listing(dir).size(), empty.size() + 1);
+    {
+        PendingFile file;
+        ASSERT_TRUE(file.create(target, error));
+        ASSERT_TRUE(file.write(two, error));
+        ASSERT_TRUE(file.commit(true, error)) << error;
+    }
+    EXPECT_EQ(contents(target), "two");
+    PendingFile missing;
+    EXPECT_FALSE(missing.create(dir + "/no-such-folder/out.gif", error));
+    EXPECT_NE(error.find("no-such-folder"), std::string::npos) << error;
+    unlink(target.c_str());
+    rmdir(dir.c_str());
+}
+
+}  // namespace
