@@ -234,7 +234,7 @@ TEST(ImportErrors, FilesAreNamedByTheirPath) {
     std::string error;
     const std::string missing = dataPath("no_such_file.4off");
     EXPECT_FALSE(importFigureFile(missing, graph, error));
-    EXPECT_EQ(error, missing + ": cannot open the file");
+    EXPECT_EQ(error, missing + ": cannot open the file: No such file or directory");
 
     const std::string truncated = dataPath("truncated.4off");
     EXPECT_FALSE(importFigureFile(truncated, graph, error));

@@ -339,7 +339,9 @@ TEST(RoundTrip, TheViewerLoadsWhatWasWrittenAndDrawsEveryEdge) {
         ASSERT_TRUE(figureFileText(figure, figureText, error)) << error;
         ASSERT_TRUE(affineFileText(affines, affineText, error)) << error;
         ScratchDir dir;
-        ASSERT_TRUE(writeSceneFiles(dir.path(), figureText, affineText, error)) << error;
+        std::string notice;
+        ASSERT_TRUE(writeSceneFiles(dir.path(), figureText, affineText, {}, notice, error))
+            << error;
 
         resetProcessState();
         std::string console;
