@@ -462,15 +462,16 @@ bool checkCoordinates(const EdgeGraph& graph, const std::vector<std::vector<int>
                 std::ostringstream shown;
                 shown << c;
                 const bool large = !fitsFloat(c);
-                const std::string what = (large ? " beyond the range" : " below the normal range");
+                const std::string what =
+                    (large ? ", beyond the range" : ", below the normal range");
                 if (!graph.vertexLines.empty()) {
                     error = options.operand + ":" + std::to_string(graph.vertexLines[v]) +
                             ": a coordinate is " + shown.str() +
-                            (size > 0.0 ? " after scaling," : "") + what + " of a 32-bit float; " +
+                            (size > 0.0 ? " after scaling" : "") + what + " of a 32-bit float; " +
                             (size > 0.0 ? "choose another --size" : "scale it with --size");
                 } else {
                     error = "--size " + formatFloat(size) + " makes a coordinate " + shown.str() +
-                            "," + what + " of a 32-bit float; choose a larger --size";
+                            what + " of a 32-bit float; choose a larger --size";
                 }
                 return false;
             }

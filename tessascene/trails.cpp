@@ -165,19 +165,25 @@ SplitResult splitClosedTrail(const Trail& closed, int maxEdges, std::size_t maxP
     pieces.clear();
     Trail rest = closed;
     std::vector<std::pair<int, int>> passes;  // (vertex, position), reused
+    std::vector<int> firstPass;               // per vertex, reused
     while (static_cast<int>(rest.size()) - 1 > maxEdges) {
         if (pieces.size() + 2 > maxPieces) {
             pieces.clear();  // rest needs at least two more pieces
             return SplitResult::kTooMany;
         }
         const int k = static_cast<int>(rest.size()) - 1;
-        // Where each vertex is passed (position k repeats position 0 and is left out), sorted
-        // so that the passes of one vertex form a run in increasing position.
-        passes.clear();
+        // Where each vertex is passed (position k repeats position 0 and is left out), grouped
+        // by vertex in increasing order and within a vertex by position (a counting sort).
+        const int vertexCount = *std::max_element(rest.begin(), rest.end()) + 1;
+        firstPass.assign(static_cast<size_t>(vertexCount) + 1, 0);
         for (int i = 0; i < k; ++i) {
-            passes.emplace_back(rest[i], i);
+            ++firstPass[static_cast<size_t>(rest[i]) + 1];
         }
-        std::sort(passes.begin(), passes.end());
+        std::partial_sum(firstPass.begin(), firstPass.end(), firstPass.begin());
+        passes.resize(static_cast<size_t>(k));
+        for (int i = 0; i < k; ++i) {
+            passes[static_cast<size_t>(firstPass[static_cast<size_t>(rest[i])]++)] = {rest[i], i};
+        }
 
         // Two passes a < b of one vertex cut the trail into the closed inner part a..b and the
         // closed outer part b..k, 1..a. Take off the longest part that fits; of equally long

@@ -27,8 +27,8 @@ enum class SplitResult {
 
 // Splits a closed trail of more than maxEdges edges into closed trails of at most maxEdges
 // edges each, by cutting it where it passes a vertex twice: each step takes off the longest
-// piece that fits, in O(k log k) for a trail of k edges, and at most maxPieces steps are taken.
-// maxEdges >= 3; pieces is empty unless the result is kDone.
+// piece that fits, in O(k + n) for a trail of k edges and n vertices, and at most maxPieces
+// steps are taken. maxEdges >= 3; pieces is empty unless the result is kDone.
 SplitResult splitClosedTrail(const Trail& closed, int maxEdges, std::size_t maxPieces,
                              std::vector<Trail>& pieces);
 
