@@ -83,13 +83,15 @@ polylines of at most 90 vertices; a figure that does not fit is refused with how
 overshoots. Every number must be 0 or fit a 32-bit float as a normal number (about 1.2e-38 to
 3.4e+38 in size), before and after scaling.
 
-Writing is safe: the files are written under unique temporary names and renamed into place only
-when both are complete, so the folder holds either its old pair or the new pair. Runs into one
-folder take turns. Nothing in the folder changes when anything goes wrong.
+Writing is safe: both files are written under unique temporary names and renamed into place only
+when both are complete, so the folder holds either its old pair or the new pair; runs into one
+folder take turns. A failed run leaves the folder as it was. What a stopped run left behind is
+cleaned up by the next run into the folder.
 
 Exit status:
   0  the two files were written
-  1  the figure cannot be made, imported, fitted into a figure file or written
+  1  the figure cannot be made, imported, fitted into a figure file or written, or the folder
+     already holds a scene file and --force is not given
   2  wrong command line
 )";
 
