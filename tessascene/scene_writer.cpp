@@ -363,6 +363,9 @@ bool ensureFolder(const fs::path& dir, fs::path& created, std::string& error) {
         top = parent;
     }
     if (!fs::create_directories(dir, code)) {
+        if (!code && fs::is_directory(dir, code)) {
+            return true;  // another run made it meanwhile
+        }
         error = "cannot create the folder " + dir.string() + ": " + code.message();
         return false;
     }
@@ -410,7 +413,13 @@ bool writeSceneFiles(const std::string& folder, const std::string& figureText,
                     : "cannot lock the folder " + dir.string() + ": " + std::strerror(failure);
         return failed();
     }
-    // The lock goes with dirFd, when this function returns.
+    // The lock goes with dirFd, when this function returns. A run that failed in a folder it
+    // made removes the folder before it lets go of the lock.
+    struct stat folderInfo {};
+    if (::fstat(dirFd.get(), &folderInfo) != 0 || folderInfo.st_nlink == 0) {
+        error = "the folder " + dir.string() + " was removed while this run waited; run again";
+        return false;
+    }
     if (!recoverInterrupted(dirFd.get(), dir, notice, error) ||
         !checkTarget(dirFd.get(), dir, kFigureFileName, how.replace, error) ||
         !checkTarget(dirFd.get(), dir, kAffineFileName, how.replace, error)) {
