@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   freeglut3-dev libglu1-mesa-dev libgl-dev libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick python3
-  clang libclang-rt-14-dev llvm
+  clang libclang-rt-14-dev llvm strace
   geomview
 )
 

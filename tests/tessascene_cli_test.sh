@@ -141,6 +141,24 @@ for round in $(seq 30); do
 done
 [[ ! -s "$work/race.err" ]] || fail "racing runs failed: $(head -n 3 "$work/race.err")"
 
+# A run killed before its first rename or between its two renames: the next run into the folder
+# cleans up first, so the folder holds the old pair or the killed run's complete new pair.
+if strace -f -o /dev/null true 2>/dev/null; then
+    "$tool" generate tesseract --spin xy -o "$work/kill-new" >/dev/null
+    for when in 1 2; do
+        rm -rf "$work/kill" && cp -r "$work/race-a" "$work/kill"
+        strace -f -o /dev/null -e inject=renameat:signal=SIGKILL:when=$when \
+            "$tool" generate tesseract --spin xy --force -o "$work/kill" >/dev/null 2>&1
+        "$tool" generate 16-cell -o "$work/kill" >/dev/null 2>&1  # refused, but cleans up
+        expected="$work/race-a"
+        [[ $when -eq 2 ]] && expected="$work/kill-new"
+        diff -r "$expected" "$work/kill" >/dev/null ||
+            fail "after a kill at rename $when: $(ls -A "$work/kill")"
+    done
+else
+    echo "strace cannot run here: the killed-run checks are skipped"
+fi
+
 # Coordinates far outside the float range are scaled without loss, or refused with their line.
 for big in 1e+200 1e-200; do
     printf '4OFF\n2 0 0\n%s 0 0 0\n0 0 0 %s\n' "$big" "$big" >"$work/big.off"
