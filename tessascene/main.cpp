@@ -279,6 +279,10 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
             arg = arg.substr(0, equals);
             hasValue = true;
         }
+        if (arg == "--force") {
+            error = "option --force takes no value";
+            return false;
+        }
         static const char* const kValued[] = {"-o",      "--output",    "--size",
                                               "--color", "--line-loop", "--projection",
                                               "--scale", "--rotate",    "--spin"};
