@@ -19,7 +19,7 @@ run_packages=(
   xvfb xauth xdotool imagemagick
 )
 test_packages=(
-  libgtest-dev libbenchmark-dev clang-format procps
+  libgtest-dev libbenchmark-dev clang-format procps strace
   clang libclang-rt-14-dev llvm
   geomview
   x11-utils python3

@@ -21,7 +21,7 @@ fi
 example() {
     local folder="$1"
     shift
-    "$tool" generate "$@" -o "$root/$folder" >/dev/null
+    "$tool" generate "$@" --force -o "$root/$folder" >/dev/null
 }
 
 example 5-cell          5-cell --rotate yq:40

@@ -11,6 +11,8 @@
 struct EdgeGraph {
     std::vector<std::array<double, 4>> vertices;  // x, y, z, q
     std::vector<std::pair<int, int>> edges;       // first < second, each pair once
+    // For an imported figure, the line of the file where each vertex starts; empty otherwise.
+    std::vector<long> vertexLines;
 
     // Adds a vertex; returns its index.
     int addVertex(double x, double y, double z, double q) {

@@ -9,11 +9,14 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <new>
 #include <string_view>
 #include <system_error>
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+#include "tessascene/text_input.h"
 
 namespace {
 
@@ -120,6 +123,12 @@ Parsed parseNumber(std::string_view text, T& value) {
     return Parsed::Ok;
 }
 
+// A line that cannot be read: too long, or a read error. Thrown by Tokens, caught by Importer.
+struct UnreadableLine {
+    long line;
+    std::string what;
+};
+
 // The file's tokens one line at a time, comments removed. Line breaks stay visible because a
 // few things in these formats end at the end of a line: the colour after a face, and the OFF
 // count line, whose length tells the two OFF variants apart.
@@ -127,11 +136,22 @@ class Tokens {
 public:
     explicit Tokens(std::istream& in) : in_(in) {}
 
-    // Whether no token is left; reads ahead to the next line that has one.
+    // Whether no token is left; reads ahead to the next line that has one. Throws
+    // UnreadableLine for a line longer than kMaxLineBytes or a read error.
     bool atEnd() {
         while (next_ == tokens_.size()) {
-            if (!std::getline(in_, text_)) {
-                return true;
+            switch (readBoundedLine(in_, text_)) {
+                case LineStatus::kEnd:
+                    return true;
+                case LineStatus::kTooLong:
+                    throw UnreadableLine{lineNumber_ + 1,
+                                         "the line is longer than " +
+                                             std::to_string(kMaxLineBytes) +
+                                             " bytes; is this a text file of the OFF family?"};
+                case LineStatus::kFailed:
+                    throw UnreadableLine{lineNumber_ + 1, "the file cannot be read"};
+                case LineStatus::kLine:
+                    break;
             }
             ++lineNumber_;
             split();
@@ -187,6 +207,15 @@ public:
         : tokens_(in), name_(name), error_(error) {}
 
     bool run(EdgeGraph& graph) {
+        try {
+            return read(graph);
+        } catch (const UnreadableLine& unreadable) {
+            return fail(unreadable.line, unreadable.what);
+        }
+    }
+
+private:
+    bool read(EdgeGraph& graph) {
         Format format;
         if (!readHeader(format)) {
             return false;
@@ -202,7 +231,6 @@ public:
         return false;
     }
 
-private:
     bool fail(long line, const std::string& what) {
         error_ = name_ + ":" + std::to_string(line) + ": " + what;
         return false;
@@ -323,21 +351,24 @@ private:
     }
 
     // Reads the vertices: 4 coordinates each, followed by extra values that are checked to be
-    // numbers and skipped. Each vertex is passed to keep.
+    // numbers and skipped. Each vertex is passed to keep, with the line of its first coordinate.
     template <typename Keep>
     bool readVertices(long long count, int extraValues, Keep keep) {
         for (long long i = 0; i < count; ++i) {
             expect("vertices", i, count);
             std::array<double, 4> v{};
+            long firstLine = 0;
             for (std::size_t k = 0; k < v.size(); ++k) {
-                if (!readReal(
+                long line = 0;
+                if (!readNumber(
                         [&] {
                             return "coordinate " + std::to_string(k + 1) + " of vertex " +
                                    std::to_string(i);
                         },
-                        v[k])) {
+                        v[k], line)) {
                     return false;
                 }
+                firstLine = k == 0 ? line : firstLine;
             }
             for (int k = 0; k < extraValues; ++k) {
                 double ignored = 0.0;
@@ -346,7 +377,7 @@ private:
                     return false;
                 }
             }
-            keep(v);
+            keep(v, firstLine);
         }
         return true;
     }
@@ -442,8 +473,9 @@ private:
         const int extraValues =
             (format.normal ? 3 : 0) + (format.colour ? 4 : 0) + (format.texture ? 2 : 0);
         reserveVertices(graph, vertexCount);
-        const auto keep = [&graph](const std::array<double, 4>& v) {
+        const auto keep = [&graph](const std::array<double, 4>& v, long line) {
             graph.addVertex(v[0], v[1], v[2], v[3]);
+            graph.vertexLines.push_back(line);
         };
         if (!readVertices(vertexCount, extraValues, keep)) {
             return false;
@@ -487,8 +519,9 @@ private:
             return false;
         }
         reserveVertices(graph, vertexCount);
-        const auto keep = [&graph](const std::array<double, 4>& v) {
+        const auto keep = [&graph](const std::array<double, 4>& v, long line) {
             graph.addVertex(v[0], v[1], v[2], v[3]);
+            graph.vertexLines.push_back(line);
         };
         if (!readVertices(vertexCount, format.colour ? 4 : 0, keep)) {
             return false;
@@ -574,13 +607,14 @@ private:
         std::vector<int> merged;
         merged.reserve(static_cast<std::size_t>(std::min(vertexCount, kMaxReserve)));
         std::map<std::array<double, 4>, int> known;
-        const auto keep = [&](const std::array<double, 4>& v) {
+        const auto keep = [&](const std::array<double, 4>& v, long line) {
             const auto found = known.find(v);
             if (found != known.end()) {
                 merged.push_back(found->second);
                 return;
             }
             const int index = graph.addVertex(v[0], v[1], v[2], v[3]);
+            graph.vertexLines.push_back(line);
             known.emplace(v, index);
             merged.push_back(index);
         };
@@ -640,10 +674,14 @@ bool importFigure(std::istream& in, const std::string& name, EdgeGraph& graph, s
 }
 
 bool importFigureFile(const std::string& path, EdgeGraph& graph, std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
-        error = path + ": cannot open the file";
+    std::ifstream in;
+    if (!openInputFile(path, in, error)) {
         return false;
     }
-    return importFigure(in, path, graph, error);
+    try {
+        return importFigure(in, path, graph, error);
+    } catch (const std::bad_alloc&) {
+        error = path + ": out of memory while reading the file";
+        return false;
+    }
 }

@@ -1,11 +1,15 @@
 // tessascene: writes the two scene files of the viewer for a generated or imported 4D figure.
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <new>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,6 +60,8 @@ Commands:
 
 Options (for both commands; OPTION VALUE and OPTION=VALUE both work):
   -o, --output DIR          folder for the two files, created when missing (default: .)
+  --force                   replace scene files already in the folder; without it a folder
+                            that holds either file is refused
   --size R|keep             scale the figure about the origin so that its farthest vertex lies
                             at distance R (default: a size that suits the figure, 2 for an
                             import); keep leaves the coordinates as they are
@@ -79,11 +85,18 @@ given. They act in that order, the first one first.
 
 The edges are drawn as few continuous lines as possible. A figure file holds at most 90
 polylines of at most 90 vertices; a figure that does not fit is refused with how much it
-overshoots. No file is written when anything goes wrong.
+overshoots. Every number must be 0 or fit a 32-bit float as a normal number (about 1.2e-38 to
+3.4e+38 in size), before and after scaling.
+
+Writing is safe: both files are written under unique temporary names and renamed into place only
+when both are complete, so the folder holds either its old pair or the new pair; runs into one
+folder take turns. A failed run leaves the folder as it was. What a stopped run left behind is
+cleaned up by the next run into the folder.
 
 Exit status:
   0  the two files were written
-  1  the figure cannot be made, imported, fitted into a figure file or written
+  1  the figure cannot be made, imported, fitted into a figure file or written, or the folder
+     already holds a scene file and --force is not given
   2  wrong command line
 )";
 
@@ -105,6 +118,7 @@ struct Options {
     std::vector<PlaneTurn> rotations;
     std::vector<PlaneTurn> spins;
     bool spinGiven = false;
+    bool force = false;  // replace scene files already in the folder
     bool help = false;
     bool version = false;
 };
@@ -176,6 +190,29 @@ bool parseNumber(const std::string& text, double& value) {
     return end == text.c_str() + text.size() && fitsFloat(value);
 }
 
+// The first number in text (parts between commas and colons) that is not 0 and does not fit a
+// 32-bit float as a normal number, or "" when there is none; text that is no number is left to
+// the option's own parsing.
+std::string numberBeyondFloat(const std::string& text) {
+    std::string part;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != ',' && text[i] != ':') {
+            part.push_back(text[i]);
+            continue;
+        }
+        char* end = nullptr;
+        errno = 0;
+        const double value = part.empty() ? 0.0 : std::strtod(part.c_str(), &end);
+        if (!part.empty() && end == part.c_str() + part.size() &&
+            (errno == ERANGE ||
+             (value != 0.0 && !(std::fabs(value) >= FLT_MIN && std::fabs(value) <= FLT_MAX)))) {
+            return part;
+        }
+        part.clear();
+    }
+    return "";
+}
+
 // Exactly count comma-separated numbers.
 bool parseNumbers(const std::string& text, size_t count, std::vector<double>& values) {
     const std::vector<std::string> parts = splitCommas(text);
@@ -236,6 +273,10 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
             options.version = true;
             return true;
         }
+        if (arg == "--force") {
+            options.force = true;
+            continue;
+        }
         if (arg.size() < 2 || arg[0] != '-' || (arg[1] >= '0' && arg[1] <= '9')) {
             operands.push_back(arg);
             continue;
@@ -247,6 +288,10 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
             value = arg.substr(equals + 1);
             arg = arg.substr(0, equals);
             hasValue = true;
+        }
+        if (arg == "--force") {
+            error = "option --force takes no value";
+            return false;
         }
         static const char* const kValued[] = {"-o",      "--output",    "--size",
                                               "--color", "--line-loop", "--projection",
@@ -269,6 +314,13 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
 
         std::vector<double> numbers;
         const std::string bad = "bad value '" + value + "' for " + arg + ": ";
+        if (const std::string beyond = numberBeyondFloat(value);
+            !beyond.empty() && arg != "-o" && arg != "--output") {
+            error = bad + beyond +
+                    " is not 0 and does not fit a 32-bit float as a normal number (about "
+                    "1.2e-38 to 3.4e+38 in size)";
+            return false;
+        }
         if (arg == "-o" || arg == "--output") {
             if (value.empty()) {
                 error = bad + "expected a folder";
@@ -404,6 +456,46 @@ SceneAffines affinesFor(const Options& options) {
     return affines;
 }
 
+// Checks that every coordinate the layout writes can be written as a number the viewer reads
+// back; size is the circumradius the figure was scaled to (0: kept). The error names the file
+// and line of an imported vertex, or --size for a generated figure.
+bool checkCoordinates(const EdgeGraph& graph, const std::vector<std::vector<int>>& layout,
+                      const Options& options, double size, std::string& error) {
+    double largest = 0.0;
+    for (const std::vector<int>& indices : layout) {
+        for (int v : indices) {
+            for (double c : graph.vertices[v]) {
+                largest = std::max(largest, std::fabs(c));
+            }
+        }
+    }
+    for (const std::vector<int>& indices : layout) {
+        for (int v : indices) {
+            for (double c : graph.vertices[v]) {
+                if (writableCoordinate(c, largest)) {
+                    continue;
+                }
+                std::ostringstream shown;
+                shown << c;
+                const bool large = !fitsFloat(c);
+                const std::string what =
+                    (large ? ", beyond the range" : ", below the normal range");
+                if (!graph.vertexLines.empty()) {
+                    error = options.operand + ":" + std::to_string(graph.vertexLines[v]) +
+                            ": a coordinate is " + shown.str() +
+                            (size > 0.0 ? " after scaling" : "") + what + " of a 32-bit float; " +
+                            (size > 0.0 ? "choose another --size" : "scale it with --size");
+                } else {
+                    error = "--size " + formatFloat(size) + " makes a coordinate " + shown.str() +
+                            what + " of a 32-bit float; choose a larger --size";
+                }
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 int fail(int status, const std::string& message) {
     std::cerr << "tessascene: " << message << "\n";
     if (status == kExitUsage) {
@@ -412,9 +504,7 @@ int fail(int status, const std::string& message) {
     return status;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     Options options;
     std::string error;
     if (!parseArguments(argc, argv, options, error)) {
@@ -468,10 +558,21 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::string figureText, affineText;
-    if (!figureFileText(figure, figureText, error) ||
-        !affineFileText(affinesFor(options), affineText, error) ||
-        !writeSceneFiles(options.output, figureText, affineText, error)) {
+    if (!checkCoordinates(graph, layout, options, size, error)) {
+        return fail(kExitBadFigure, error);
+    }
+
+    std::string figureText, affineText, notice;
+    SceneWrite how;
+    how.replace = options.force;
+    const bool written =
+        figureFileText(figure, figureText, error) &&
+        affineFileText(affinesFor(options), affineText, error) &&
+        writeSceneFiles(options.output, figureText, affineText, how, notice, error);
+    if (!notice.empty()) {
+        std::cerr << "tessascene: " << notice << "\n";
+    }
+    if (!written) {
         return fail(kExitBadFigure, error);
     }
 
@@ -491,4 +592,14 @@ int main(int argc, char** argv) {
     }
     std::cout << "\n";
     return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return fail(kExitBadFigure, "out of memory");
+    }
 }

@@ -122,22 +122,43 @@ void connectNearestPairs(EdgeGraph& graph) {
 }
 
 double circumradius(const EdgeGraph& graph) {
+    // Every coordinate is first scaled by a power of two that brings the largest one near 1,
+    // which is exact: squares neither overflow (1e200) nor vanish (1e-200), and coordinates of
+    // ordinary size give the very same result as without scaling.
+    double largestCoordinate = 0.0;
+    for (const Coords& v : graph.vertices) {
+        for (double c : v) {
+            largestCoordinate = std::max(largestCoordinate, std::fabs(c));
+        }
+    }
+    if (largestCoordinate == 0.0 || !std::isfinite(largestCoordinate)) {
+        return largestCoordinate;
+    }
+    const int exponent = std::ilogb(largestCoordinate);
     double largest = 0.0;
     for (const Coords& v : graph.vertices) {
-        largest = std::max(largest, distanceSquared(v, Coords{}));
+        double sum = 0.0;
+        for (double c : v) {
+            const double scaled = std::ldexp(c, -exponent);
+            sum += scaled * scaled;
+        }
+        largest = std::max(largest, sum);
     }
-    return std::sqrt(largest);
+    return std::ldexp(std::sqrt(largest), exponent);
 }
 
 void scaleToCircumradius(EdgeGraph& graph, double radius) {
     const double current = circumradius(graph);
-    if (current == 0.0) {
+    if (current == 0.0 || !std::isfinite(current)) {
         return;
     }
+    // radius / current overflows or vanishes for a tiny or huge figure; then each coordinate is
+    // divided first, which keeps every value within 1 of radius.
     const double factor = radius / current;
+    const bool direct = std::isnormal(factor);
     for (Coords& v : graph.vertices) {
         for (double& c : v) {
-            c *= factor;
+            c = direct ? c * factor : c / current * radius;
         }
     }
 }

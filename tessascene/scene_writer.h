@@ -44,8 +44,30 @@ bool figureFileText(const SceneFigure& figure, std::string& text, std::string& e
 // record has the wrong number of parameters for its type.
 bool affineFileText(const SceneAffines& affines, std::string& text, std::string& error);
 
-// Writes the figure file and the affine file into folder, creating the folder when it is missing.
-// Each file is written under a temporary name first and then renamed, so a failure leaves no
-// half-written scene file. Returns false with a one-line error on failure.
+// True when c, a coordinate of a figure whose largest coordinate magnitude is largest, is
+// written as a number the viewer reads back: within the float range, and either negligible
+// (within 1e-9 of zero relative to largest, written as 0) or at least the smallest normal float.
+bool writableCoordinate(double c, double largest);
+
+// How writeSceneFiles treats the folder.
+struct SceneWrite {
+    bool replace = false;           // replace scene files already in the folder
+    double lockWaitSeconds = 10.0;  // how long to wait while another run writes into the folder
+};
+
+// Writes the figure file and the affine file into folder, creating the folder when it is
+// missing, so that the folder holds either its old pair or the new pair:
+// - runs into one folder take turns (a lock on the folder, held until the run ends);
+// - a scene file that exists is refused unless how.replace; a link or a non-file never is
+//   replaced;
+// - both texts go into temporary files with unique names created in the folder, flushed to disk
+//   before the figure file and then the affine file are renamed into place;
+// - what a killed run left is cleaned up first: a pair of temporary files is removed, and an
+//   affine temporary file without its figure partner (a kill between the two renames) is
+//   renamed into place, which completes that run's pair.
+// A failure leaves the folder as it was (a folder this call created is removed again). notice
+// receives a line for the user when an interrupted run was completed, else stays empty.
+// Returns false with a one-line error that names the file on failure.
 bool writeSceneFiles(const std::string& folder, const std::string& figureText,
-                     const std::string& affineText, std::string& error);
+                     const std::string& affineText, const SceneWrite& how, std::string& notice,
+                     std::string& error);

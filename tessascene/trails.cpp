@@ -99,9 +99,11 @@ void cutAtAddedEdges(const Circuit& circuit, int firstAdded, std::vector<Trail>&
     }
 }
 
-std::string tooMany(size_t needed, int capacity) {
-    return "the figure needs " + std::to_string(needed) + " polylines; a figure holds at most " +
-           std::to_string(capacity) + ", " + std::to_string(needed - capacity) + " too many";
+// needed polylines against the capacity; atLeast: needed is a lower bound.
+std::string tooMany(size_t needed, int capacity, bool atLeast = false) {
+    return "the figure needs " + std::string(atLeast ? "at least " : "") + std::to_string(needed) +
+           " polylines; a figure holds at most " + std::to_string(capacity) + ", " +
+           std::to_string(needed - capacity) + " too many";
 }
 
 }  // namespace
@@ -158,36 +160,69 @@ std::vector<Trail> decomposeIntoTrails(const EdgeGraph& graph) {
     return trails;
 }
 
-std::vector<Trail> splitClosedTrail(const Trail& closed, int maxEdges) {
-    std::vector<Trail> pieces;
+SplitResult splitClosedTrail(const Trail& closed, int maxEdges, std::size_t maxPieces,
+                             std::vector<Trail>& pieces) {
+    pieces.clear();
     Trail rest = closed;
+    std::vector<std::pair<int, int>> passes;  // (vertex, position), reused
+    std::vector<int> firstPass;               // per vertex, reused
     while (static_cast<int>(rest.size()) - 1 > maxEdges) {
-        const int k = static_cast<int>(rest.size()) - 1;
-        // Where each vertex is passed (position k repeats position 0 and is left out).
-        std::vector<std::pair<int, int>> passes;  // (vertex, position)
-        for (int i = 0; i < k; ++i) {
-            passes.emplace_back(rest[i], i);
+        if (pieces.size() + 2 > maxPieces) {
+            pieces.clear();  // rest needs at least two more pieces
+            return SplitResult::kTooMany;
         }
-        std::sort(passes.begin(), passes.end());
+        const int k = static_cast<int>(rest.size()) - 1;
+        // Where each vertex is passed (position k repeats position 0 and is left out), grouped
+        // by vertex in increasing order and within a vertex by position (a counting sort).
+        const int vertexCount = *std::max_element(rest.begin(), rest.end()) + 1;
+        firstPass.assign(static_cast<size_t>(vertexCount) + 1, 0);
+        for (int i = 0; i < k; ++i) {
+            ++firstPass[static_cast<size_t>(rest[i]) + 1];
+        }
+        std::partial_sum(firstPass.begin(), firstPass.end(), firstPass.begin());
+        passes.resize(static_cast<size_t>(k));
+        for (int i = 0; i < k; ++i) {
+            passes[static_cast<size_t>(firstPass[static_cast<size_t>(rest[i])]++)] = {rest[i], i};
+        }
 
         // Two passes a < b of one vertex cut the trail into the closed inner part a..b and the
-        // closed outer part b..k, 1..a. Take off the longest part that fits.
+        // closed outer part b..k, 1..a. Take off the longest part that fits; of equally long
+        // ones the first in the order (vertex, a, b), an inner part before an outer one. For
+        // each a the longest inner part ends at the last b with b - a <= maxEdges, the longest
+        // outer part at the first b with b - a >= k - maxEdges.
         int bestLength = 0, bestA = 0, bestB = 0;
         bool bestInner = true;
-        for (size_t s = 0; s < passes.size(); ++s) {
-            for (size_t t = s + 1; t < passes.size() && passes[t].first == passes[s].first; ++t) {
-                const int a = passes[s].second, b = passes[t].second;
-                const int inner = b - a, outer = k - inner;
-                if (inner <= maxEdges && inner > bestLength) {
-                    bestLength = inner, bestA = a, bestB = b, bestInner = true;
+        for (size_t runStart = 0; runStart < passes.size();) {
+            size_t runEnd = runStart;
+            while (runEnd < passes.size() && passes[runEnd].first == passes[runStart].first) {
+                ++runEnd;
+            }
+            size_t lastInner = runStart, firstOuter = runStart;  // candidate b indices
+            for (size_t s = runStart; s < runEnd; ++s) {
+                const int a = passes[s].second;
+                lastInner = std::max(lastInner, s);
+                while (lastInner + 1 < runEnd && passes[lastInner + 1].second - a <= maxEdges) {
+                    ++lastInner;
                 }
-                if (outer <= maxEdges && outer > bestLength) {
-                    bestLength = outer, bestA = a, bestB = b, bestInner = false;
+                firstOuter = std::max(firstOuter, s + 1);
+                while (firstOuter < runEnd && passes[firstOuter].second - a < k - maxEdges) {
+                    ++firstOuter;
+                }
+                const int inner = lastInner > s ? passes[lastInner].second - a : 0;
+                const int outer = firstOuter < runEnd ? k - (passes[firstOuter].second - a) : 0;
+                const bool innerFirst =
+                    inner >= outer && (inner > outer || lastInner <= firstOuter);
+                const int length = innerFirst ? inner : outer;
+                if (length > bestLength) {
+                    bestLength = length, bestA = a, bestInner = innerFirst;
+                    bestB = passes[innerFirst ? lastInner : firstOuter].second;
                 }
             }
+            runStart = runEnd;
         }
         if (bestLength == 0) {
-            return {};
+            pieces.clear();
+            return SplitResult::kNoCut;
         }
         Trail innerPart(rest.begin() + bestA, rest.begin() + bestB + 1);
         Trail outerPart(rest.begin() + bestB, rest.end());
@@ -196,7 +231,7 @@ std::vector<Trail> splitClosedTrail(const Trail& closed, int maxEdges) {
         rest = bestInner ? outerPart : innerPart;
     }
     pieces.push_back(rest);
-    return pieces;
+    return SplitResult::kDone;
 }
 
 bool layoutPolylines(const EdgeGraph& graph, int lineLoop, const FigureCapacity& capacity,
@@ -230,11 +265,28 @@ bool layoutPolylines(const EdgeGraph& graph, int lineLoop, const FigureCapacity&
                 return false;
             }
         }
+        // A closed loop draws at most perPolyline edges: a figure with more edges than all loops
+        // can draw is refused before any trail is split.
+        const size_t fewestLoops = (graph.edges.size() + perPolyline - 1) / perPolyline;
+        if (lineLoop == kLineLoopClosed && fewestLoops > static_cast<size_t>(capacity.polylines)) {
+            error = tooMany(fewestLoops, capacity.polylines, true) + "; use line-loop 0";
+            return false;
+        }
         for (const Trail& trail : decomposeIntoTrails(graph)) {
             const int edges = static_cast<int>(trail.size()) - 1;
             if (lineLoop == kLineLoopClosed) {
-                const std::vector<Trail> loops = splitClosedTrail(trail, perPolyline);
-                if (loops.empty()) {
+                const size_t room = static_cast<size_t>(capacity.polylines) -
+                                    std::min(polylines.size(), size_t(capacity.polylines));
+                std::vector<Trail> loops;
+                const SplitResult result = splitClosedTrail(trail, perPolyline, room, loops);
+                if (result == SplitResult::kTooMany) {
+                    error = "the figure needs more than " + std::to_string(capacity.polylines) +
+                            " closed loops of at most " + std::to_string(perPolyline) +
+                            " vertices; a figure holds at most " +
+                            std::to_string(capacity.polylines) + "; use line-loop 0";
+                    return false;
+                }
+                if (result == SplitResult::kNoCut) {
                     error = "a closed loop of " + std::to_string(edges) +
                             " edges cannot be cut into loops of at most " +
                             std::to_string(perPolyline) + " vertices; use line-loop 0";

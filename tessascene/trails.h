@@ -2,6 +2,7 @@
 // the graph allows, cut into polylines that fit the figure's capacity.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,19 @@ using Trail = std::vector<int>;
 // trail per pair of odd-degree vertices. Vertices without edges appear in no trail.
 std::vector<Trail> decomposeIntoTrails(const EdgeGraph& graph);
 
+// How splitClosedTrail ended.
+enum class SplitResult {
+    kDone,     // pieces holds the closed trails
+    kNoCut,    // a remaining piece passes no vertex twice and is still too long
+    kTooMany,  // more than maxPieces pieces would be needed
+};
+
 // Splits a closed trail of more than maxEdges edges into closed trails of at most maxEdges
-// edges each, by cutting it where it passes a vertex twice. Returns an empty list when some
-// remaining piece passes no vertex twice and is still too long. maxEdges >= 3.
-std::vector<Trail> splitClosedTrail(const Trail& closed, int maxEdges);
+// edges each, by cutting it where it passes a vertex twice: each step takes off the longest
+// piece that fits, in O(k + n) for a trail of k edges and n vertices, and at most maxPieces
+// steps are taken. maxEdges >= 3; pieces is empty unless the result is kDone.
+SplitResult splitClosedTrail(const Trail& closed, int maxEdges, std::size_t maxPieces,
+                             std::vector<Trail>& pieces);
 
 // How much one figure file holds.
 struct FigureCapacity {

@@ -10,8 +10,10 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "tessascene/geomview_import.h"
+#include "tessascene/text_input.h"
 
 namespace {
 
@@ -234,11 +236,41 @@ TEST(ImportErrors, FilesAreNamedByTheirPath) {
     std::string error;
     const std::string missing = dataPath("no_such_file.4off");
     EXPECT_FALSE(importFigureFile(missing, graph, error));
-    EXPECT_EQ(error, missing + ": cannot open the file");
+    EXPECT_EQ(error, missing + ": cannot open the file: No such file or directory");
 
     const std::string truncated = dataPath("truncated.4off");
     EXPECT_FALSE(importFigureFile(truncated, graph, error));
     EXPECT_EQ(error, truncated + ":4: the file ends after 2 of 3 vertices");
+}
+
+// What is not a text file of reasonable lines is named as such, before anything grows.
+TEST(ImportErrors, FoldersDevicesAndEndlessLinesAreRefused) {
+    const std::string longLine = "4OFF\n3 1 0\n" + std::string(kMaxLineBytes + 1, '1') + "\n";
+    std::istringstream endless(longLine);
+    EdgeGraph graph;
+    std::string error;
+    EXPECT_FALSE(importFigure(endless, "t", graph, error));
+    EXPECT_EQ(error,
+              "t:3: the line is longer than 1048576 bytes; is this a text file of the OFF "
+              "family?");
+
+    const std::pair<std::string, std::string> cases[] = {
+        {dataPath(""), ": is a folder, not a file"},
+        {"/dev/zero", "/dev/zero: is a device, not a file"},
+    };
+    for (const auto& [path, part] : cases) {
+        EXPECT_FALSE(importFigureFile(path, graph, error));
+        EXPECT_NE(error.find(part), std::string::npos) << error;
+    }
+}
+
+// Each imported vertex remembers the line it starts on, for messages about its coordinates.
+TEST(ImportDataFiles, VerticesKnowTheirLines) {
+    std::istringstream in("4VECT\n2 4 0\n2 2\n0 0\n0 0 0 0\n1 0 0 0\n1 0 0 0\n0 1 0 0\n");
+    EdgeGraph graph;
+    std::string error;
+    ASSERT_TRUE(importFigure(in, "t", graph, error)) << error;
+    EXPECT_EQ(graph.vertexLines, (std::vector<long>{5, 6, 8}));  // line 7 repeats vertex 1
 }
 
 }  // namespace

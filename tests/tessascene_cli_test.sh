@@ -39,7 +39,7 @@ expect() {
 "$tool" --help >"$work/help" 2>&1 || fail "--help exited non-zero"
 for word in generate import 5-cell tesseract 16-cell 24-cell 120-cell 600-cell duoprism \
     clifford-torus 3-sphere --output --size --color --line-loop --projection --scale --rotate \
-    --spin --help "Exit status" "  0  " "  1  " "  2  "; do
+    --spin --force --help "Exit status" "  0  " "  1  " "  2  "; do
     grep -qF -- "$word" "$work/help" || fail "--help does not mention '$word'"
 done
 
@@ -61,6 +61,10 @@ expect 2 "expected 0, 1 or 3" generate 24-cell --line-loop 2
 expect 2 "PLANE one of" generate 24-cell --spin xw
 expect 2 "PLANE one of" generate 24-cell --rotate xy
 expect 2 "bad parameters '2,5' for duoprism" generate duoprism:2,5
+expect 2 "for --projection: 1e-40 is not 0 and does not fit a 32-bit float" \
+    generate 5-cell --projection 0.4,-0.3,0.2,1e-40
+expect 2 "for --size: 1e-39 is not 0" generate 5-cell --size 1e-39
+expect 2 "for --rotate: 1e-400 is not 0" generate 5-cell --rotate xy:1e-400
 expect 2 "takes no parameters" generate 24-cell:3,3
 expect 2 "unexpected argument 'extra'" generate 24-cell extra
 
@@ -102,6 +106,80 @@ printf '4OFF\n3 1 0\n0 0 0 0\n4 0 0 0\n0 1 0 0\n3 0 1 2\n' >"$work/triangle.off"
     fail "unexpected imported figure: $(cat "$work/i/kvoTessa1F.txt")"
 "$tool" import "$work/triangle.off" --line-loop 1 --size keep -o "$work/k" >/dev/null
 [[ "$(tail -n 2 "$work/k/kvoTessa1F.txt")" == $'4 0 0 0\n0 1 0 0' ]] || fail "--size keep scaled"
+
+# Scene files already in the folder: refused with the file's name, replaced with --force.
+"$tool" generate 5-cell -o "$work/s" >/dev/null || fail "generate 5-cell failed"
+cp -r "$work/s" "$work/s-before"
+"$tool" generate tesseract -o "$work/s" >/dev/null 2>"$work/stderr"
+[[ $? -eq 1 ]] && grep -qF "$work/s/kvoTessa1F.txt already exists; add --force" "$work/stderr" ||
+    fail "an existing scene was not refused: $(cat "$work/stderr")"
+diff -r "$work/s-before" "$work/s" >/dev/null || fail "a refused run changed the scene"
+"$tool" generate tesseract -o "$work/t" >/dev/null
+"$tool" generate tesseract --force -o "$work/s" >/dev/null || fail "--force failed"
+diff -r "$work/t" "$work/s" >/dev/null || fail "--force did not replace both files"
+# A folder in place of the affine file: the run fails and the figure file stays as it was.
+rm "$work/s/kvoTessa1A.txt" && mkdir "$work/s/kvoTessa1A.txt"
+"$tool" generate 5-cell --force -o "$work/s" >/dev/null 2>"$work/stderr"
+[[ $? -eq 1 ]] && cmp -s "$work/s/kvoTessa1F.txt" "$work/t/kvoTessa1F.txt" ||
+    fail "a failed run replaced the figure file: $(cat "$work/stderr")"
+# A link planted at a temporary name is never written through.
+echo victim >"$work/victim"
+mkdir "$work/l" && ln -s ../victim "$work/l/.kvoTessa1F.txt.tmp"
+"$tool" generate 5-cell -o "$work/l" >/dev/null || fail "generate beside a planted link failed"
+[[ "$(cat "$work/victim")" == victim && ! -L "$work/l/kvoTessa1F.txt" ]] ||
+    fail "the planted link was followed"
+
+# Runs into one folder at once take turns: the folder always holds one run's complete pair.
+"$tool" generate 5-cell --spin none -o "$work/race-a" >/dev/null
+"$tool" generate tesseract --spin xy -o "$work/race-b" >/dev/null
+same_pair() { diff -r "$1" "$work/race" >/dev/null; }
+for round in $(seq 30); do
+    "$tool" generate 5-cell --spin none --force -o "$work/race" >/dev/null 2>>"$work/race.err" &
+    "$tool" generate tesseract --spin xy --force -o "$work/race" >/dev/null 2>>"$work/race.err" &
+    wait
+    same_pair "$work/race-a" || same_pair "$work/race-b" || fail "round $round mixed the runs"
+done
+[[ ! -s "$work/race.err" ]] || fail "racing runs failed: $(head -n 3 "$work/race.err")"
+
+# A run killed before its first rename or between its two renames: the next run into the folder
+# cleans up first, so the folder holds the old pair or the killed run's complete new pair.
+if strace -f -o /dev/null true 2>/dev/null; then
+    "$tool" generate tesseract --spin xy -o "$work/kill-new" >/dev/null
+    for when in 1 2; do
+        rm -rf "$work/kill" && cp -r "$work/race-a" "$work/kill"
+        strace -f -o /dev/null -e inject=renameat:signal=SIGKILL:when=$when \
+            "$tool" generate tesseract --spin xy --force -o "$work/kill" >/dev/null 2>&1
+        "$tool" generate 16-cell -o "$work/kill" >/dev/null 2>&1  # refused, but cleans up
+        expected="$work/race-a"
+        [[ $when -eq 2 ]] && expected="$work/kill-new"
+        diff -r "$expected" "$work/kill" >/dev/null ||
+            fail "after a kill at rename $when: $(ls -A "$work/kill")"
+    done
+else
+    echo "strace cannot run here: the killed-run checks are skipped"
+fi
+
+# Coordinates far outside the float range are scaled without loss, or refused with their line.
+for big in 1e+200 1e-200; do
+    printf '4OFF\n2 0 0\n%s 0 0 0\n0 0 0 %s\n' "$big" "$big" >"$work/big.off"
+    "$tool" import "$work/big.off" --line-loop 3 --force -o "$work/big" >/dev/null ||
+        fail "import of $big failed"
+    [[ "$(tail -n 2 "$work/big/kvoTessa1F.txt")" == $'2 0 0 0\n0 0 0 2' ]] ||
+        fail "$big scaled to $(tail -n 2 "$work/big/kvoTessa1F.txt")"
+    expect 1 "$work/big.off:3: a coordinate is $big" import "$work/big.off" --line-loop 3 \
+        --size keep
+done
+expect 1 "--size 1.3e-38 makes a coordinate" generate 120-cell --size 1.3e-38
+
+# Input that is no text file of reasonable lines, and loops that cannot fit, are refused at once.
+expect 1 "/dev/zero: is a device, not a file" import /dev/zero
+expect 1 "$work: is a folder, not a file" import "$work"
+head -c 1100000 /dev/zero | tr '\0' 7 >"$work/long.off"
+expect 1 "$work/long.off:1: the line is longer than 1048576 bytes" import "$work/long.off"
+awk 'BEGIN { n = 20000; print "4OFF"; print 2 * n + 1, n, 0; print "0 0 0 0"
+             for (i = 0; i < 2 * n; i++) print i, 1, 0, 0
+             for (i = 0; i < n; i++) print 3, 0, 2 * i + 1, 2 * i + 2 }' >"$work/fan.off"
+expect 1 "the figure needs at least 667 polylines" import "$work/fan.off" --line-loop 1
 
 # The checked-in examples are what the tool makes today.
 bash "$source/scripts/make-examples.sh" "$tool" "$work/examples" || fail "make-examples.sh failed"

@@ -1,11 +1,19 @@
 // tessascene: generated figures, the trail layout into polylines, the scene file text, and a
 // round trip of written files through the viewer's own loader.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -67,6 +75,22 @@ EdgeGraph graphOf(int n, std::initializer_list<Edge> edges) {
                << used.size() << " of " << edges.size() << " edges covered";
     }
     return ::testing::AssertionSuccess();
+}
+
+// count cycles of length edges that all pass vertex 0: a fan of triangles for length 3.
+EdgeGraph petals(int count, int length) {
+    EdgeGraph graph;
+    graph.addVertex(0, 0, 0, 0);
+    for (int p = 0; p < count; ++p) {
+        int previous = 0;
+        for (int i = 1; i < length; ++i) {
+            const int v = graph.addVertex(p, i, 0, 0);
+            graph.addEdge(previous, v);
+            previous = v;
+        }
+        graph.addEdge(previous, 0);
+    }
+    return graph;
 }
 
 struct FigureCase {
@@ -164,6 +188,8 @@ TEST(Layout, PolylinesFitTheCapacityAndDrawEachEdgeOnce) {
         {"tesseract open, 5 per polyline", makeTesseract(), 0, {5, 90}, 8},
         {"tesseract closed, 6 per polyline", makeTesseract(), 1, {6, 90}, 0},
         {"hopf circles closed, one loop each", makeHopfCircles(2, 8, 40), 1, {}, 16},
+        // 8100 edges through one vertex: 90 full loops of 30 triangles.
+        {"2700 triangles around a vertex closed", petals(2700, 3), 1, {}, 90},
         {"lone vertices dropped", lone, 0, {}, 1},
         {"lone vertices kept as points", lone, 3, {2, 90}, 3},
     };
@@ -216,6 +242,11 @@ TEST(Layout, RefusesWhatCannotBeDrawnWithAReason) {
         {"closed loop too long", hundredGon, 1, {},
          "a closed loop of 100 edges cannot be cut into loops of at most 90 vertices"},
         {"no edges", graphOf(2, {}), 0, {}, "the figure has no edges"},
+        // 60000 edges: refused before the loop is split, which once took a minute.
+        {"20000 triangles around a vertex closed", petals(20000, 3), 1, {},
+         "the figure needs at least 667 polylines; a figure holds at most 90, 577 too many"},
+        {"100 loops of 60 edges that cannot be merged", petals(100, 60), 1, {},
+         "the figure needs more than 90 closed loops of at most 90 vertices"},
         {"no vertices", EdgeGraph{}, 3, {}, "the figure has no vertices"},
     };
     // clang-format on
@@ -255,6 +286,9 @@ TEST(SceneWriter, FileTextsAndWhatTheyRefuse) {
     EXPECT_FALSE(figureFileText(figure, text, error));
     figure.polylines[1][0][2] = 1e39;  // beyond the float range
     EXPECT_FALSE(figureFileText(figure, text, error));
+    // Not negligible beside 2e-38, but no normal float: refused rather than written as 0.
+    figure.polylines = {{{1e-39, 2e-38, 0, 0}}};
+    EXPECT_FALSE(figureFileText(figure, text, error));
 
     SceneAffines affines;
     affines.records = {{6, {15, 0, 0, 1, 0, 0, 0}}};
@@ -263,6 +297,135 @@ TEST(SceneWriter, FileTextsAndWhatTheyRefuse) {
     EXPECT_FALSE(affineFileText(affines, text, error));
     affines.records = {{7, {1, 1, 1, 1, 1}}};  // a type the viewer does not know
     EXPECT_FALSE(affineFileText(affines, text, error));
+}
+
+// Coordinates far beyond the float range, or far below it, still scale to the asked radius.
+TEST(Polytopes, ScalingNeitherOverflowsNorVanishes) {
+    for (const double unit : {1e300, 1e200, 1.0, 1e-200, 1e-320}) {
+        SCOPED_TRACE(unit);
+        EdgeGraph graph;
+        graph.addVertex(3 * unit, 0, -4 * unit, 0);  // distance 5 * unit
+        graph.addVertex(0, unit, 0, unit);
+        EXPECT_NEAR(circumradius(graph) / unit, 5.0, 1e-9);
+        scaleToCircumradius(graph, 2.0);
+        EXPECT_NEAR(graph.vertices[0][0], 1.2, 1e-12);
+        EXPECT_NEAR(graph.vertices[0][2], -1.6, 1e-12);
+        EXPECT_NEAR(graph.vertices[1][3], 0.4, 1e-12);
+    }
+}
+
+namespace {
+
+bool hasFile(const ScratchDir& dir, const std::string& name) {
+    struct stat info {};
+    return ::lstat(dir.file(name).c_str(), &info) == 0;
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The names in the folder, sorted.
+std::vector<std::string> listing(const ScratchDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+// The folder holds its old pair or the new pair, whatever was there before the run.
+TEST(SceneWriter, WritesReplaceOnlyWhatMayBeReplacedAndCleanUpAfterKilledRuns) {
+    const std::string kF = "kvoTessa1F.txt", kA = "kvoTessa1A.txt";
+    const std::string lone = ".kvoTessa1A.txt.tmp-AAAAAAAAAAAA";  // killed between the renames
+    struct Case {
+        const char* name;
+        std::function<void(const ScratchDir&)> setUp;
+        bool replace;
+        const char* error;               // "" for success
+        std::vector<std::string> after;  // names in the folder, sorted
+        std::string figure;              // the figure file afterwards
+        std::string affine;              // the affine file afterwards
+    };
+    const auto oldPair = [&](const ScratchDir& d) {
+        d.write(kF, "old F");
+        d.write(kA, "old A");
+    };
+    // clang-format off
+    const std::vector<Case> cases = {
+        {"empty folder", [](const ScratchDir&) {}, false, "", {kA, kF}, "new F", "new A"},
+        {"old pair kept", oldPair, false, "kvoTessa1F.txt already exists; add --force",
+         {kA, kF}, "old F", "old A"},
+        {"old affine file kept", [&](const ScratchDir& d) { d.write(kA, "old A"); }, false,
+         "kvoTessa1A.txt already exists", {kA}, "", "old A"},
+        {"old pair replaced", oldPair, true, "", {kA, kF}, "new F", "new A"},
+        {"affine name is a folder", [&](const ScratchDir& d) {
+             d.write(kF, "old F");
+             std::filesystem::create_directory(d.file(kA));
+         }, true, "kvoTessa1A.txt is a folder, not a scene file", {kA, kF}, "old F", ""},
+        {"figure name is a link", [&](const ScratchDir& d) {
+             d.write("victim", "victim");
+             std::filesystem::create_symlink("victim", d.file(kF));
+         }, true, "kvoTessa1F.txt is a symbolic link", {kF, "victim"}, "victim", ""},
+        {"a killed run's pair of temporary files removed", [&](const ScratchDir& d) {
+             oldPair(d);
+             d.write(".kvoTessa1F.txt.tmp-BBBBBBBBBBBB", "half");
+             d.write(".kvoTessa1A.txt.tmp-BBBBBBBBBBBB", "half");
+         }, true, "", {kA, kF}, "new F", "new A"},
+        {"a run killed between the renames completed", [&](const ScratchDir& d) {
+             d.write(kF, "interrupted F");
+             d.write(kA, "old A");
+             d.write(lone, "interrupted A");
+         }, false, "kvoTessa1F.txt already exists", {kA, kF}, "interrupted F", "interrupted A"},
+        {"a planted link with a temporary name left alone", [&](const ScratchDir& d) {
+             d.write("victim", "victim");
+             std::filesystem::create_symlink("victim", d.file(lone));
+         }, false, "", {lone, kA, kF, "victim"}, "new F", "new A"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir dir;
+        c.setUp(dir);
+        SceneWrite how;
+        how.replace = c.replace;
+        std::string notice, error;
+        const bool ok = writeSceneFiles(dir.path(), "new F", "new A", how, notice, error);
+        EXPECT_EQ(ok, *c.error == '\0') << error;
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_EQ(listing(dir), c.after);
+        if (hasFile(dir, kF)) {
+            EXPECT_EQ(contents(dir.file(kF)), c.figure);
+        }
+        if (!c.affine.empty()) {
+            EXPECT_EQ(contents(dir.file(kA)), c.affine);
+        }
+        // Only completing a killed run's pair is worth a notice.
+        EXPECT_EQ(notice.empty(), std::string(c.name).find("completed") == std::string::npos);
+        if (hasFile(dir, "victim")) {
+            EXPECT_EQ(contents(dir.file("victim")), "victim");
+        }
+    }
+}
+
+// A second writer waits for the folder's lock and gives up with a message when it stays taken.
+TEST(SceneWriter, WaitsForTheFolderLockAndLeavesNoTrace) {
+    ScratchDir dir;
+    const int held = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    SceneWrite how;
+    how.lockWaitSeconds = 0.05;
+    std::string notice, error;
+    EXPECT_FALSE(writeSceneFiles(dir.path(), "F", "A", how, notice, error));
+    EXPECT_EQ(error, "another run is still writing into " + dir.path() + "; try again later");
+    EXPECT_TRUE(listing(dir).empty());
+    ::close(held);  // releases the lock
+    EXPECT_TRUE(writeSceneFiles(dir.path() + "/new/sub", "F", "A", how, notice, error)) << error;
 }
 
 namespace {
@@ -338,7 +501,9 @@ TEST(RoundTrip, TheViewerLoadsWhatWasWrittenAndDrawsEveryEdge) {
         ASSERT_TRUE(figureFileText(figure, figureText, error)) << error;
         ASSERT_TRUE(affineFileText(affines, affineText, error)) << error;
         ScratchDir dir;
-        ASSERT_TRUE(writeSceneFiles(dir.path(), figureText, affineText, error)) << error;
+        std::string notice;
+        ASSERT_TRUE(writeSceneFiles(dir.path(), figureText, affineText, {}, notice, error))
+            << error;
 
         static FigureCollection loadedFigure;
         AffineCollection loadedAffines;
