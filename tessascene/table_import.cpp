@@ -281,24 +281,7 @@ private:
                         "; a point table needs four (x, y, z, q) and may have more");
         }
 
-        // Columns that hold text in the first row of data are not coordinates by default.
-        std::vector<bool> numeric(columnCount_, true);
-        if (!header_) {
-            for (std::size_t i = 0; i < columnCount_; ++i) {
-                numeric[i] = readValue(values_[i], ignored) != Value::kNotANumber;
-            }
-        }
-        if (options_.columns.empty()) {
-            for (std::size_t i = 0; i < columnCount_ && columns_.size() < 4; ++i) {
-                if (numeric[i]) {
-                    columns_.push_back(i);
-                }
-            }
-            if (columns_.size() < 4) {
-                return fail("only " + std::to_string(columns_.size()) +
-                            " columns hold numbers; a point table needs four (x, y, z, q)");
-            }
-        } else {
+        if (!options_.columns.empty()) {
             for (const std::string& wanted : options_.columns) {
                 std::size_t column = 0;
                 if (!findColumn(wanted, "--columns", column)) {
@@ -350,6 +333,21 @@ private:
                     "; the header names " + known);
     }
 
+    // By default the first four columns that do not hold text in the first row of data.
+    bool chooseColumns() {
+        double ignored = 0.0;
+        for (std::size_t i = 0; i < columnCount_ && columns_.size() < 4; ++i) {
+            if (readValue(values_[i], ignored) != Value::kNotANumber) {
+                columns_.push_back(i);
+            }
+        }
+        if (columns_.size() < 4) {
+            return fail("only " + std::to_string(columns_.size()) +
+                        " columns hold numbers; a point table needs four (x, y, z, q)");
+        }
+        return true;
+    }
+
     bool readRow(std::string_view row, PointTable& table) {
         splitValues(row, separator_, values_);
         if (values_.size() != columnCount_) {
@@ -357,6 +355,9 @@ private:
                         (values_.size() == 1 ? " value" : " values") + " where " +
                         (header_ ? "the header has " : "the first row has ") +
                         std::to_string(columnCount_));
+        }
+        if (columns_.empty() && !chooseColumns()) {
+            return false;
         }
         if (group_ < columnCount_) {
             const std::string_view key = values_[group_];
