@@ -2,8 +2,8 @@
 # Installs what is missing, then builds and runs every test: a format check, a warnings-as-errors
 # build with the unit and window tests (the installed tree among them), the Debian package built
 # and checked by lintian, the same tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a bounded fuzzing run of the scene loader (FUZZ_SECONDS,
-# default 60; 0 skips it). Exits non-zero when anything fails.
+# UndefinedBehaviorSanitizer, and bounded fuzzing runs of the scene loader and of tessascene's
+# importers (FUZZ_SECONDS each, default 60; 0 skips them). Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -42,6 +42,8 @@ fuzz_seconds=${FUZZ_SECONDS:-60}
 if [ "$fuzz_seconds" -gt 0 ]; then
   echo "== Fuzzing the scene loader for $fuzz_seconds s"
   scripts/fuzz-loader.sh "$fuzz_seconds"
+  echo "== Fuzzing tessascene's importers for $fuzz_seconds s"
+  scripts/fuzz-import.sh "$fuzz_seconds"
 fi
 
 echo "All tests passed."

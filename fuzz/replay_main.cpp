@@ -1,5 +1,6 @@
-// Replays fuzz inputs through the loader's fuzz entry, so that the corpus runs as an ordinary
-// test under any compiler and sanitizer. Arguments: files or folders of inputs.
+// Replays fuzz inputs through the fuzz entry it is linked with (the loader's or the importers'),
+// so that a corpus runs as an ordinary test under any compiler and sanitizer. Arguments: files
+// or folders of inputs.
 
 #include <dirent.h>
 #include <sys/stat.h>

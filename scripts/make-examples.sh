@@ -32,3 +32,12 @@ example 600-cell        600-cell
 example duoprism-5-7    duoprism:5,7
 example clifford-torus  clifford-torus
 example 3-sphere        3-sphere
+
+# Imported data: a 4D Lissajous curve of 10000 points, saved as numpy's savetxt would save it
+# (a '# x,y,z,q' header, 18-digit exponents), then simplified to fit one figure.
+data="$(mktemp)"
+trap 'rm -f "$data"' EXIT
+awk 'BEGIN { print "# x,y,z,q"; for (i = 0; i < 10000; i++) { t = 6.283185307179586 * i / 9999;
+    printf "%.18e,%.18e,%.18e,%.18e\n", sin(3 * t), sin(4 * t + 0.5), sin(5 * t + 1),
+        sin(7 * t + 1.5) } }' >"$data"
+"$tool" import "$data" --color 0.1,0.45,0.75 -o "$root/lissajous-data" >/dev/null

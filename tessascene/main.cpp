@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -15,8 +16,12 @@
 
 #include "scene/scene_format.h"
 #include "tessascene/geomview_import.h"
+#include "tessascene/placement.h"
 #include "tessascene/polytopes.h"
 #include "tessascene/scene_writer.h"
+#include "tessascene/simplify.h"
+#include "tessascene/table_import.h"
+#include "tessascene/text_input.h"
 #include "tessascene/trails.h"
 
 #ifndef TESSAVIEW_VERSION
@@ -55,8 +60,8 @@ Commands:
                         great circles of the Hopf fibration that fill the 3-sphere: the
                         circles over CIRCLES points on each of RINGS circles of latitude
                         (default 2,8), each a polygon of 40 edges
-  import FILE       a 4D figure in an OFF-family text file (4OFF, nOFF with n = 4, 4VECT, 4SKEL);
-                    faces and polylines become edges
+  import FILE       a 4D figure in an OFF-family text file (4OFF, nOFF with n = 4, 4VECT, 4SKEL),
+                    whose faces and polylines become edges, or a table of 4D points (below)
 
 Options (for both commands; OPTION VALUE and OPTION=VALUE both work):
   -o, --output DIR          folder for the two files, created when missing (default: .)
@@ -65,6 +70,8 @@ Options (for both commands; OPTION VALUE and OPTION=VALUE both work):
   --size R|keep             scale the figure about the origin so that its farthest vertex lies
                             at distance R (default: a size that suits the figure, 2 for an
                             import); keep leaves the coordinates as they are
+  --center                  first move the centre of the figure's bounding box to the origin
+                            (always done for a point table unless --size keep is given)
   --color R,G,B             colour of the figure, each component from 0 to 1
   --line-loop 0|1|3         how the viewer draws the polylines:
                               0  open polylines (default)
@@ -79,6 +86,12 @@ Options (for both commands; OPTION VALUE and OPTION=VALUE both work):
   -h, --help                show this help and exit
   --version                 show the version and exit
 
+Options for point tables (import only):
+  --columns A,B,C,D         the columns of x, y, z and q, by header name or number from 1
+                            (default: the first four columns that hold numbers)
+  --group COLUMN            start a new polyline wherever this column's value changes
+  --no-simplify             refuse data that does not fit instead of simplifying it
+
 PLANE is one of xy xz xq yz yq zq; the reversed name (qx, ...) turns the other way. The affine
 file lists the transforms in this order: --scale, each --rotate, each --spin, each in the order
 given. They act in that order, the first one first.
@@ -92,6 +105,17 @@ Writing is safe: both files are written under unique temporary names and renamed
 when both are complete, so the folder holds either its old pair or the new pair; runs into one
 folder take turns. A failed run leaves the folder as it was. What a stopped run left behind is
 cleaned up by the next run into the folder.
+
+Point tables: CSV, TSV, semicolon- or blank-separated text, told apart by their content. An
+optional first row names the columns, as does a '#' comment right above the first row (numpy's
+header='x,y,z,q'); other lines starting with '#' are skipped. Each row is a point and
+consecutive rows a polyline; a blank line or a row of NaN (or empty values) ends a polyline.
+Numbers are read as C's strtod reads them (1e-3, -0, .5) and need a decimal point, not a comma.
+Data with more points than a figure holds is simplified: each polyline keeps the data points
+that matter most to its shape (Ramer-Douglas-Peucker, best first over all polylines), and one
+line reports the points in, the vertices kept and the largest distance of any point from the
+drawn line, also as a percentage of the diagonal of the data's bounding box. With line-loop 1
+each polyline is drawn closed; line-loop 3 draws every point and is not simplified.
 
 Exit status:
   0  the two files were written
@@ -121,6 +145,9 @@ struct Options {
     bool force = false;  // replace scene files already in the folder
     bool help = false;
     bool version = false;
+    bool center = false;
+    bool noSimplify = false;
+    TableOptions table;
 };
 
 // What generate knows about one figure.
@@ -281,6 +308,10 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
             operands.push_back(arg);
             continue;
         }
+        if (arg == "--center" || arg == "--no-simplify") {
+            (arg == "--center" ? options.center : options.noSimplify) = true;
+            continue;
+        }
         std::string value;
         bool hasValue = false;
         const size_t equals = arg.find('=');
@@ -293,9 +324,9 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
             error = "option --force takes no value";
             return false;
         }
-        static const char* const kValued[] = {"-o",      "--output",    "--size",
-                                              "--color", "--line-loop", "--projection",
-                                              "--scale", "--rotate",    "--spin"};
+        static const char* const kValued[] = {"-o",          "--output",     "--size",  "--color",
+                                              "--line-loop", "--projection", "--scale", "--rotate",
+                                              "--spin",      "--columns",    "--group"};
         bool known = false;
         for (const char* name : kValued) {
             known = known || arg == name;
@@ -357,6 +388,19 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
                 return false;
             }
             options.projection = {numbers[0], numbers[1], numbers[2], numbers[3]};
+        } else if (arg == "--columns") {
+            options.table.columns = splitCommas(value);
+            const auto& c = options.table.columns;
+            if (c.size() != 4 || c[0].empty() || c[1].empty() || c[2].empty() || c[3].empty()) {
+                error = bad + "expected four column names or numbers, A,B,C,D";
+                return false;
+            }
+        } else if (arg == "--group") {
+            if (value.empty()) {
+                error = bad + "expected a column name or number";
+                return false;
+            }
+            options.table.group = value;
         } else if (arg == "--scale") {
             if (!parseNumbers(value, 1, numbers)) {
                 error = bad + "expected a number";
@@ -397,6 +441,11 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
         return false;
     }
     options.operand = operands[1];
+    if (options.command == "generate" &&
+        (!options.table.columns.empty() || !options.table.group.empty() || options.noSimplify)) {
+        error = "--columns, --group and --no-simplify are for imported point tables";
+        return false;
+    }
     if (!options.spinGiven) {
         options.spins.push_back(PlaneTurn{2, 15.0});  // xq
     }
@@ -504,6 +553,76 @@ int fail(int status, const std::string& message) {
     return status;
 }
 
+// Imports the file as an OFF-family figure into graph or as a point table into table, told
+// apart by its content.
+bool importFile(const Options& options, EdgeGraph& graph, PointTable& table, bool& isTable,
+                std::string& error) {
+    std::ifstream in;
+    InputKind kind = InputKind::kTable;
+    if (!openInputFile(options.operand, in, error) ||
+        !detectInputKind(in, options.operand, kind, error)) {
+        return false;
+    }
+    isTable = kind == InputKind::kTable;
+    if (isTable) {
+        return importTable(in, options.operand, options.table, table, error);
+    }
+    if (!options.table.columns.empty() || !options.table.group.empty()) {
+        error = options.operand +
+                ": is an OFF-family figure, which has no columns; --columns and --group are for "
+                "point tables";
+        return false;
+    }
+    return importFigure(in, options.operand, graph, error);
+}
+
+// Moves the centre of the bounding box of the graph's vertices to the origin.
+void centreGraph(EdgeGraph& graph) {
+    BoundingBox4 box;
+    for (const Vertex4& v : graph.vertices) {
+        box.add(v);
+    }
+    shiftPoints(graph.vertices, box.centre());
+}
+
+// Fits a point table into the figure's polylines, then centres it on its bounding box and
+// scales it as asked (size 0: the coordinates as read). Prints what simplification did.
+bool placeTable(const PointTable& table, const Options& options, double size, SceneFigure& figure,
+                std::string& error) {
+    FitReport report;
+    if (!fitPaths(table.paths, options.lineLoop, FigureCapacity{}, !options.noSimplify,
+                  figure.polylines, report, error)) {
+        error = options.operand + ": " + error;
+        return false;
+    }
+    if (report.simplified) {
+        const double diagonal = table.box.diagonal();
+        const double percent = diagonal > 0.0 ? 100.0 * report.largestDistance / diagonal : 0.0;
+        std::cout << "Simplified " << report.pointsIn << " points to " << report.verticesKept
+                  << " vertices: every point lies within " << report.largestDistance
+                  << " of the drawn line (" << percent
+                  << "% of the diagonal of the data's bounding box, " << diagonal << ")\n";
+    }
+    // One list of all vertices, so that the figure's own scaling applies.
+    EdgeGraph all;
+    for (const auto& polyline : figure.polylines) {
+        all.vertices.insert(all.vertices.end(), polyline.begin(), polyline.end());
+    }
+    if (options.center || size > 0.0) {
+        shiftPoints(all.vertices, table.box.centre());
+    }
+    if (size > 0.0) {
+        scaleToCircumradius(all, size);
+    }
+    std::size_t next = 0;
+    for (auto& polyline : figure.polylines) {
+        for (Vertex4& v : polyline) {
+            v = all.vertices[next++];
+        }
+    }
+    return true;
+}
+
 int run(int argc, char** argv) {
     Options options;
     std::string error;
@@ -520,6 +639,8 @@ int run(int argc, char** argv) {
     }
 
     EdgeGraph graph;
+    PointTable table;
+    bool isTable = false;
     double size = kImportSize;  // 0: keep the coordinates
     std::array<double, 3> colour = kImportColour;
     if (options.command == "generate") {
@@ -531,7 +652,7 @@ int run(int argc, char** argv) {
         graph = generator->make(a, b);
         size = generator->size;
         colour = generator->colour;
-    } else if (!importFigureFile(options.operand, graph, error)) {
+    } else if (!importFile(options, graph, table, isTable, error)) {
         return fail(kExitBadFigure, error);
     }
     if (options.size) {
@@ -540,21 +661,30 @@ int run(int argc, char** argv) {
     if (options.colour) {
         colour = *options.colour;
     }
-    if (size > 0.0) {
-        scaleToCircumradius(graph, size);
-    }
 
-    std::vector<std::vector<int>> layout;
-    if (!layoutPolylines(graph, options.lineLoop, FigureCapacity{}, layout, error)) {
-        return fail(kExitBadFigure, error);
-    }
     SceneFigure figure;
     figure.lineLoop = options.lineLoop;
     figure.colour = colour;
-    for (const std::vector<int>& indices : layout) {
-        figure.polylines.emplace_back();
-        for (int v : indices) {
-            figure.polylines.back().push_back(graph.vertices[v]);
+    std::vector<std::vector<int>> layout;
+    if (isTable) {
+        if (!placeTable(table, options, size, figure, error)) {
+            return fail(kExitBadFigure, error);
+        }
+    } else {
+        if (options.center) {
+            centreGraph(graph);
+        }
+        if (size > 0.0) {
+            scaleToCircumradius(graph, size);
+        }
+        if (!layoutPolylines(graph, options.lineLoop, FigureCapacity{}, layout, error)) {
+            return fail(kExitBadFigure, error);
+        }
+        for (const std::vector<int>& indices : layout) {
+            figure.polylines.emplace_back();
+            for (int v : indices) {
+                figure.polylines.back().push_back(graph.vertices[v]);
+            }
         }
     }
 
@@ -574,6 +704,19 @@ int run(int argc, char** argv) {
     }
     if (!written) {
         return fail(kExitBadFigure, error);
+    }
+
+    if (isTable) {
+        std::size_t vertices = 0;
+        for (const auto& polyline : figure.polylines) {
+            vertices += polyline.size();
+        }
+        std::cout << "Wrote " << options.output << "/" << kFigureFileName << " and "
+                  << options.output << "/" << kAffineFileName << ": " << table.points
+                  << " data points, " << vertices << " vertices in " << figure.polylines.size()
+                  << (figure.polylines.size() == 1 ? " polyline" : " polylines") << " (line-loop "
+                  << options.lineLoop << ")\n";
+        return kExitOk;
     }
 
     size_t isolated = graph.vertices.size();

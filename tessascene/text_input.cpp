@@ -2,31 +2,45 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 LineStatus readBoundedLine(std::istream& in, std::string& line, std::size_t maxBytes) {
     line.clear();
-    std::streambuf* buffer = in.rdbuf();
-    if (buffer == nullptr || !in.good()) {
+    if (in.rdbuf() == nullptr || !in.good()) {
         return in.bad() ? LineStatus::kFailed : LineStatus::kEnd;
     }
+    // istream::getline scans the stream's buffer for the line's end, which is several times
+    // faster than taking one character at a time. It stores at most maxBytes + 1 bytes in all,
+    // so a line of more than maxBytes bytes is known without reading it whole.
+    char chunk[4096];
     bool any = false;
     for (;;) {
-        const int c = buffer->sbumpc();
-        if (c == std::char_traits<char>::eof()) {
-            in.setstate(std::ios::eofbit);
-            return any ? LineStatus::kLine : LineStatus::kEnd;
+        const std::size_t room = maxBytes + 1 - line.size();
+        const std::streamsize size =
+            static_cast<std::streamsize>(std::min<std::size_t>(sizeof chunk, room + 1));
+        in.getline(chunk, size);
+        const std::size_t taken = static_cast<std::size_t>(in.gcount());
+        const bool ended = !in.fail() && !in.eof();  // the '\n' was taken, and counted
+        any = any || taken > 0;
+        line.append(chunk, ended ? taken - 1 : taken);  // a line may hold NUL bytes
+        if (in.bad()) {
+            return LineStatus::kFailed;
         }
-        any = true;
-        if (c == '\n') {
-            return LineStatus::kLine;
-        }
-        if (line.size() == maxBytes) {
+        if (line.size() > maxBytes) {
+            line.resize(maxBytes);
             in.setstate(std::ios::failbit);
             return LineStatus::kTooLong;
         }
-        line.push_back(static_cast<char>(c));
+        if (in.eof()) {
+            in.clear(std::ios::eofbit);
+            return any ? LineStatus::kLine : LineStatus::kEnd;
+        }
+        if (ended) {
+            return LineStatus::kLine;
+        }
+        in.clear();  // the chunk was full: the line goes on
     }
 }
 

@@ -39,7 +39,7 @@ expect() {
 "$tool" --help >"$work/help" 2>&1 || fail "--help exited non-zero"
 for word in generate import 5-cell tesseract 16-cell 24-cell 120-cell 600-cell duoprism \
     clifford-torus 3-sphere --output --size --color --line-loop --projection --scale --rotate \
-    --spin --force --help "Exit status" "  0  " "  1  " "  2  "; do
+    --spin --force --center --columns --group --no-simplify --help "Exit status" "  0  " "  1  " "  2  "; do
     grep -qF -- "$word" "$work/help" || fail "--help does not mention '$word'"
 done
 
@@ -180,6 +180,51 @@ awk 'BEGIN { n = 20000; print "4OFF"; print 2 * n + 1, n, 0; print "0 0 0 0"
              for (i = 0; i < 2 * n; i++) print i, 1, 0, 0
              for (i = 0; i < n; i++) print 3, 0, 2 * i + 1, 2 * i + 2 }' >"$work/fan.off"
 expect 1 "the figure needs at least 667 polylines" import "$work/fan.off" --line-loop 1
+
+# Point tables. A numpy savetxt file of a 10000-point curve (values on a 1/4096 grid, so that
+# their six-digit text is the same whether read as double or float) fits; every vertex is a data
+# point and the reported distance is under 1% of the data's size.
+awk 'BEGIN { print "# x,y,z,q"; for (i = 0; i < 10000; i++) { t = 6.283185307 * i / 9999;
+    printf "%.18e,%.18e,%.18e,%.18e\n", int(4096 * sin(3 * t)) / 4096 + 10,
+        int(4096 * sin(4 * t + 0.5)) / 4096, int(4096 * cos(5 * t)) / 4096,
+        int(4096 * sin(7 * t + 1.5)) / 4096 } }' >"$work/curve.csv"
+"$tool" import "$work/curve.csv" -o "$work/curve" --size keep >"$work/stdout" 2>"$work/stderr" ||
+    fail "importing curve.csv failed: $(cat "$work/stderr")"
+percent=$(sed -n 's/.*(\([0-9.e+-]*\)% of the diagonal.*/\1/p' "$work/stdout")
+grep -qF "Simplified 10000 points to " "$work/stdout" && awk -v p="$percent" 'BEGIN { exit !(p < 1) }' ||
+    fail "no simplification within 1%: $(cat "$work/stdout")"
+awk -F, 'NR == FNR { if ($0 !~ /^#/) data[sprintf("%g %g %g %g", $1, $2, $3, $4)] = 1; next }
+    FNR > 3 && NF == 4 && !($0 in data) { bad++ } END { exit bad > 0 }' \
+    "$work/curve.csv" "$work/curve/kvoTessa1F.txt" || fail "a vertex of curve.csv that is no data point"
+
+# Three trajectories separated by blank lines (x near 0, 100 and 200): no polyline joins two.
+awk 'BEGIN { for (k = 0; k < 3; k++) { for (i = 0; i < 5000; i++) printf "%d %f %f %f\n",
+    100 * k + i % 7, sin(i / 100), cos(i / 70), i / 5000; print "" } }' >"$work/walks.txt"
+"$tool" import "$work/walks.txt" -o "$work/walks" --size keep >/dev/null || fail "walks.txt failed"
+awk 'NR > 3 && NF == 1 { band = -1 } NR > 3 && NF == 4 { b = int($1 / 100);
+    if (band >= 0 && b != band) joined++; band = b } END { exit joined > 0 }' \
+    "$work/walks/kvoTessa1F.txt" || fail "a polyline joins two trajectories"
+
+# Bad tables: FILE:LINE, exit 1, nothing written.
+printf '1,2,3,4\n1,2,3\n' >"$work/ragged.csv"
+expect 1 "$work/ragged.csv:2: a ragged row" import "$work/ragged.csv"
+printf 'x y z q\n1 2 3 4\n' >"$work/named.txt"
+expect 1 "named.txt:1: --columns: no column is named 'w'" import "$work/named.txt" --columns x,y,z,w
+expect 1 "--columns and --group are for point tables" import "$work/triangle.off" --group 1
+expect 2 "expected four column names" import "$work/named.txt" --columns x,y,z
+expect 2 "are for imported point tables" generate 5-cell --no-simplify
+
+# A table is centred and scaled by default; --size keep writes it as read, --center centres it.
+printf '10 20 30 41\n12 20 30 40\n' >"$work/two.txt"
+for run in "default::-1.78885 0 0 0.894427|1.78885 0 0 -0.894427" "keep:--size keep:10 20 30 41|12 20 30 40" \
+    "center:--size keep --center:-1 0 0 0.5|1 0 0 -0.5"; do
+    IFS=: read -r name flags want <<<"$run"
+    # shellcheck disable=SC2086
+    "$tool" import "$work/two.txt" $flags -o "$work/two-$name" >/dev/null || fail "two.txt $name"
+    got=$(tail -n 2 "$work/two-$name/kvoTessa1F.txt" | paste -sd'|')
+    [[ "$got" == "$want" ]] ||
+        fail "two.txt with '$flags': got '$got', expected '$want'"
+done
 
 # The checked-in examples are what the tool makes today.
 bash "$source/scripts/make-examples.sh" "$tool" "$work/examples" || fail "make-examples.sh failed"

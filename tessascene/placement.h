@@ -1,0 +1,24 @@
+// Where a figure sits: its bounding box, and moving the box's centre to the origin.
+#pragma once
+
+#include <vector>
+
+#include "tessascene/scene_writer.h"
+
+// An axis-aligned box in 4D; empty until a point is added.
+struct BoundingBox4 {
+    Vertex4 low = {0, 0, 0, 0};
+    Vertex4 high = {0, 0, 0, 0};
+    bool empty = true;
+
+    // Grows the box to hold p.
+    void add(const Vertex4& p);
+    // The centre, computed as low/2 + high/2 so that it cannot overflow.
+    Vertex4 centre() const;
+    // The length of the diagonal; 0 for an empty box. Coordinates must be finite and at most
+    // 1e300 in size.
+    double diagonal() const;
+};
+
+// Subtracts offset from every point.
+void shiftPoints(std::vector<Vertex4>& points, const Vertex4& offset);
