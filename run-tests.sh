@@ -3,7 +3,7 @@
 # build with the unit and window tests (the installed tree among them), the Debian package built
 # and checked by lintian, the same tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and bounded fuzzing runs of the scene loader and of tessascene's
-# importers (FUZZ_SECONDS each, default 60; 0 skips them). Exits non-zero when anything fails.
+# importers (FUZZ_SECONDS each, default 30; 0 skips them). Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -38,7 +38,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -L gui
 
-fuzz_seconds=${FUZZ_SECONDS:-60}
+fuzz_seconds=${FUZZ_SECONDS:-30}
 if [ "$fuzz_seconds" -gt 0 ]; then
   echo "== Fuzzing the scene loader for $fuzz_seconds s"
   scripts/fuzz-loader.sh "$fuzz_seconds"
