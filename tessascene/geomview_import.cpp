@@ -69,19 +69,6 @@ bool parseKeyword(std::string_view word, Format& format) {
     return false;
 }
 
-// A token quoted for a message, shortened and with unprintable bytes shown as '?', so that
-// binary junk can neither flood the message nor garble the terminal.
-std::string quoted(std::string_view token) {
-    constexpr std::size_t kLongest = 24;
-    std::string text(token.substr(0, kLongest));
-    for (char& c : text) {
-        if (!std::isprint(static_cast<unsigned char>(c))) {
-            c = '?';
-        }
-    }
-    return "'" + text + (token.size() > kLongest ? "...'" : "'");
-}
-
 std::string counted(long long count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }

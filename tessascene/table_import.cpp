@@ -24,18 +24,6 @@ std::string_view trim(std::string_view text) {
     return text.substr(begin, text.find_last_not_of(kBlanks) - begin + 1);
 }
 
-// A value quoted for a message, shortened and with unprintable bytes shown as '?'.
-std::string quoted(std::string_view text) {
-    constexpr std::size_t kLongest = 24;
-    std::string shown(text.substr(0, kLongest));
-    for (char& c : shown) {
-        if (!std::isprint(static_cast<unsigned char>(c))) {
-            c = '?';
-        }
-    }
-    return "'" + shown + (text.size() > kLongest ? "...'" : "'");
-}
-
 // The separator between values; kBlank stands for any run of spaces and tabs.
 enum class Separator : char { kBlank = ' ', kComma = ',', kTab = '\t', kSemicolon = ';' };
 

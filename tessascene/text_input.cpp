@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -65,4 +66,15 @@ bool openInputFile(const std::string& path, std::ifstream& in, std::string& erro
     }
     in = std::move(file);
     return true;
+}
+
+std::string quoted(std::string_view text) {
+    constexpr std::size_t kLongest = 24;
+    std::string shown(text.substr(0, kLongest));
+    for (char& c : shown) {
+        if (!std::isprint(static_cast<unsigned char>(c))) {
+            c = '?';
+        }
+    }
+    return "'" + shown + (text.size() > kLongest ? "...'" : "'");
 }

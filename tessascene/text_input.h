@@ -6,6 +6,7 @@
 #include <fstream>
 #include <istream>
 #include <string>
+#include <string_view>
 
 // The longest line an importer accepts, end of line not counted.
 constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
@@ -24,3 +25,7 @@ LineStatus readBoundedLine(std::istream& in, std::string& line,
 // Opens path for reading. A missing file, a folder, a device or a file that cannot be read is an
 // error naming it ("PATH: is a folder, not a file"); false then, with in unchanged.
 bool openInputFile(const std::string& path, std::ifstream& in, std::string& error);
+
+// A value from the input quoted for a message: at most 24 bytes, unprintable bytes shown as '?',
+// so that binary junk can neither flood the message nor garble the terminal.
+std::string quoted(std::string_view text);
