@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/split_input.h"
 #include "tessascene/geomview_import.h"
 #include "tessascene/placement.h"
 #include "tessascene/polytopes.h"
@@ -192,14 +193,9 @@ void runFigure(EdgeGraph& graph, const FuzzOptions& options) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const char* bytes = reinterpret_cast<const char*>(data);
-    size_t split = 0;
-    while (split < size && data[split] != 0) {
-        ++split;
-    }
-    const FuzzOptions options =
-        readOptions(split < size ? std::string(bytes + split + 1, size - split - 1) : "");
-    std::istringstream in(std::string(bytes, split));
+    const auto [fileText, optionText] = splitAtFirstNul(data, size);
+    const FuzzOptions options = readOptions(optionText);
+    std::istringstream in(fileText);
 
     InputKind kind = InputKind::kTable;
     std::string error;

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "fuzz/split_input.h"
 #include "math4d/scalar_helpers.h"
 #include "pipeline/composition.h"
 #include "scene/scene_loader.h"
@@ -29,14 +30,9 @@ void check(bool condition, const char* what) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const char* bytes = reinterpret_cast<const char*>(data);
-    size_t split = 0;
-    while (split < size && data[split] != 0) {
-        ++split;
-    }
-    const size_t affineStart = split < size ? split + 1 : size;
-    std::istringstream figure(std::string(bytes, split));
-    std::istringstream affine(std::string(bytes + affineStart, size - affineStart));
+    const auto [figureText, affineText] = splitAtFirstNul(data, size);
+    std::istringstream figure(figureText);
+    std::istringstream affine(affineText);
 
     // Kept between inputs like the program's records; only the counts matter, since nothing past
     // them is ever read.

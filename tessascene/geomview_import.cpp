@@ -165,19 +165,8 @@ private:
     void split() {
         tokens_.clear();
         next_ = 0;
-        std::string_view rest(text_);
-        rest = rest.substr(0, rest.find('#'));
-        constexpr std::string_view kSpace = " \t\r\n\f\v";
-        for (;;) {
-            const std::size_t begin = rest.find_first_not_of(kSpace);
-            if (begin == std::string_view::npos) {
-                return;
-            }
-            rest.remove_prefix(begin);
-            const std::size_t length = std::min(rest.find_first_of(kSpace), rest.size());
-            tokens_.push_back(rest.substr(0, length));
-            rest.remove_prefix(length);
-        }
+        const std::string_view text(text_);
+        splitWords(text.substr(0, text.find('#')), " \t\r\n\f\v", tokens_);
     }
 
     std::istream& in_;

@@ -33,16 +33,8 @@ void splitValues(std::string_view line, Separator separator,
                  std::vector<std::string_view>& values) {
     values.clear();
     if (separator == Separator::kBlank) {
-        for (;;) {
-            const std::size_t begin = line.find_first_not_of(kBlanks);
-            if (begin == std::string_view::npos) {
-                return;
-            }
-            line.remove_prefix(begin);
-            const std::size_t length = std::min(line.find_first_of(kBlanks), line.size());
-            values.push_back(line.substr(0, length));
-            line.remove_prefix(length);
-        }
+        splitWords(line, kBlanks, values);
+        return;
     }
     const char mark = static_cast<char>(separator);
     for (;;) {

@@ -78,3 +78,17 @@ std::string quoted(std::string_view text) {
     }
     return "'" + shown + (text.size() > kLongest ? "...'" : "'");
 }
+
+void splitWords(std::string_view text, std::string_view blanks,
+                std::vector<std::string_view>& words) {
+    for (;;) {
+        const std::size_t begin = text.find_first_not_of(blanks);
+        if (begin == std::string_view::npos) {
+            return;
+        }
+        text.remove_prefix(begin);
+        const std::size_t length = std::min(text.find_first_of(blanks), text.size());
+        words.push_back(text.substr(0, length));
+        text.remove_prefix(length);
+    }
+}

@@ -7,6 +7,7 @@
 #include <istream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The longest line an importer accepts, end of line not counted.
 constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
@@ -29,3 +30,7 @@ bool openInputFile(const std::string& path, std::ifstream& in, std::string& erro
 // A value from the input quoted for a message: at most 24 bytes, unprintable bytes shown as '?',
 // so that binary junk can neither flood the message nor garble the terminal.
 std::string quoted(std::string_view text);
+
+// Appends to words the runs of text between characters of blanks, in order.
+void splitWords(std::string_view text, std::string_view blanks,
+                std::vector<std::string_view>& words);
