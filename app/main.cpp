@@ -4,11 +4,10 @@
 #include "app/frame.h"
 #include "app/input_callbacks.h"
 #include "app/process_state.h"
+#include "tessaview_version.h"
 
 namespace {
-// The window title: the release name, then a space and the credit.
-constexpr const char* kWindowTitle =
-    "Tessaview Release 1 Copyright (c) 2026 The Tessaview developers";
+constexpr const char* kWindowTitle = TESSAVIEW_WINDOW_TITLE;
 constexpr int kWindowX = 100;
 constexpr int kWindowY = 150;
 }  // namespace

@@ -15,10 +15,7 @@
 #include "tessarecord/image_files.h"
 #include "tessarecord/recorder_options.h"
 #include "tessarecord/session.h"
-
-#ifndef TESSAVIEW_VERSION
-#define TESSAVIEW_VERSION "unknown"
-#endif
+#include "tessaview_version.h"
 
 namespace {
 

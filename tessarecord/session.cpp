@@ -18,6 +18,8 @@
 #include <functional>
 #include <thread>
 
+#include "tessaview_version.h"
+
 extern char** environ;
 
 namespace {
@@ -25,7 +27,7 @@ namespace {
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 1024;
 constexpr const char* kFrameEnd = "==============================";
-constexpr const char* kTitleStart = "Tessaview Release 1";
+constexpr const char* kTitleStart = TESSAVIEW_TITLE_START;
 constexpr int kServerStartMs = 10000;  // Xvfb reports its display
 constexpr int kFirstFrameMs = 20000;   // the viewer starts and draws
 constexpr int kKeyFrameMs = 10000;     // a key's frame is drawn and shown

@@ -23,10 +23,7 @@
 #include "tessascene/table_import.h"
 #include "tessascene/text_input.h"
 #include "tessascene/trails.h"
-
-#ifndef TESSAVIEW_VERSION
-#error "TESSAVIEW_VERSION must name the release (the build sets it from the project version)"
-#endif
+#include "tessaview_version.h"
 
 namespace {
 

@@ -7,13 +7,7 @@
 set -uo pipefail
 
 cmake_command=$1 build=$2 source=$3 version=$4
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/lib.sh"
 
 if ! DESTDIR="$work/root" "$cmake_command" --install "$build" --prefix /usr >"$work/install.log" 2>&1; then
     cat "$work/install.log"
@@ -93,8 +87,4 @@ while read -r option; do
     fail "the manual page documents $option; tessascene --help does not have it"
 done < <(comm -13 "$work/help-options" "$work/man-options")
 
-if [[ $failures -gt 0 ]]; then
-    echo "$failures failure(s)"
-    exit 1
-fi
-echo "install test passed"
+finish "install test passed"

@@ -9,16 +9,9 @@ set -uo pipefail
 tool="$(realpath "$1")"
 viewer="$(realpath "$2")"
 scene="$3/examples/tesseract"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib.sh"
 cd "$work" || exit 1
 unset DISPLAY
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 
 # expect STATUS STDERR_PART args...: runs the tool (with the settings in with_env), checks its
 # exit status and message, and that a failed run left nothing in the working folder.
@@ -115,5 +108,4 @@ grep -qF "stopped by signal 2" "$work/stderr" || fail "SIGINT: $(cat "$work/stde
 [[ -z "$(ls -A "$work/out")" ]] || fail "SIGINT left: $(ls -A "$work/out")"
 left_running "SIGINT"
 
-[[ $failures -eq 0 ]] && echo "all tessarecord command line checks passed"
-exit $((failures > 0))
+finish "all tessarecord command line checks passed"

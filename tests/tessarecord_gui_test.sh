@@ -10,16 +10,9 @@ set -uo pipefail
 tool="$(realpath "$1")"
 viewer="$(realpath "$2")"
 scene="$3/examples/tesseract"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib.sh"
 cd "$work" || exit 1
 unset DISPLAY
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 
 # /usr/local/bin/convert may be a stand-in: ask for ImageMagick by its own name.
 if command -v magick >/dev/null 2>&1; then
@@ -64,5 +57,4 @@ for pid in $(ps -eo pid=,args= | awk -v v="$viewer" '$2 == v {print $1}'); do
     fail "a viewer is still running: $pid"
 done
 
-[[ $failures -eq 0 ]] && echo "tessarecord recorded the tesseract correctly"
-exit $((failures > 0))
+finish "tessarecord recorded the tesseract correctly"

@@ -7,14 +7,7 @@ set -uo pipefail
 
 tool="$1"
 source="$2"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/lib.sh"
 
 # expect STATUS STDERR_PART args...: runs the tool with args and checks its exit status, that
 # stderr holds STDERR_PART and, for a failure, that the output folder was not created.
@@ -234,8 +227,4 @@ for made in "$work/examples"/*/; do
         fail "examples/$name differs from a fresh generation: run scripts/make-examples.sh"
 done
 
-if [[ $failures -ne 0 ]]; then
-    echo "$failures failure(s)"
-    exit 1
-fi
-echo "all tessascene command-line checks passed"
+finish "all tessascene command-line checks passed"
