@@ -1,13 +1,9 @@
-// GIF and PNG encodings through giflib and libpng, and output files written safely.
+// GIF and PNG encodings through giflib and libpng, and frames kept compressed with zlib.
 #include "tessarecord/image_files.h"
 
-#include <errno.h>
-#include <fcntl.h>
 #include <gif_lib.h>
 #include <png.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstring>
@@ -103,9 +99,28 @@ void changedRect(const RgbImage& a, const RgbImage& b, int& left, int& top, int&
     h = y1 - y0 + 1;
 }
 
-int appendToVector(GifFileType* gif, const GifByteType* data, int length) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
-    out->insert(out->end(), data, data + length);
+// The GIF's bytes, handed to the sink in pieces of up to kSinkChunk.
+struct GifOutput {
+    static constexpr size_t kSinkChunk = 65536;
+    const ByteSink* sink = nullptr;
+    std::vector<std::uint8_t> buffer;
+    bool failed = false;
+
+    bool flush() {
+        if (!failed && !buffer.empty() && !(*sink)(buffer.data(), buffer.size())) {
+            failed = true;
+        }
+        buffer.clear();
+        return !failed;
+    }
+};
+
+int appendToOutput(GifFileType* gif, const GifByteType* data, int length) {
+    auto* out = static_cast<GifOutput*>(gif->UserData);
+    out->buffer.insert(out->buffer.end(), data, data + length);
+    if (out->buffer.size() >= GifOutput::kSinkChunk && !out->flush()) {
+        return 0;
+    }
     return length;
 }
 
@@ -152,33 +167,82 @@ bool putFrame(GifFileType* gif, const RgbImage& frame, const RgbImage* previous,
 
 }  // namespace
 
-bool encodeGif(const std::vector<RgbImage>& frames, int delayCs, std::vector<std::uint8_t>& out,
-               GifReport& report, std::string& error) {
+bool FrameStore::add(const RgbImage& frame, std::string& error) {
+    Packed packed{frame.width, frame.height, {}};
+    uLongf size = compressBound(static_cast<uLong>(frame.rgb.size()));
+    packed.bytes.resize(size);
+    // Level 1: the viewer's pictures are mostly one colour, and speed matters more here.
+    if (compress2(packed.bytes.data(), &size, frame.rgb.data(),
+                  static_cast<uLong>(frame.rgb.size()), 1) != Z_OK) {
+        error = "out of memory for frame " + std::to_string(frames_.size() + 1);
+        return false;
+    }
+    packed.bytes.resize(size);
+    packed.bytes.shrink_to_fit();
+    frames_.push_back(std::move(packed));
+    return true;
+}
+
+bool FrameStore::get(std::size_t index, RgbImage& frame) const {
+    if (index >= frames_.size()) {
+        return false;
+    }
+    const Packed& packed = frames_[index];
+    frame.width = packed.width;
+    frame.height = packed.height;
+    frame.rgb.resize(static_cast<size_t>(packed.width) * packed.height * 3);
+    uLongf size = static_cast<uLongf>(frame.rgb.size());
+    return uncompress(frame.rgb.data(), &size, packed.bytes.data(),
+                      static_cast<uLong>(packed.bytes.size())) == Z_OK &&
+           size == frame.rgb.size();
+}
+
+std::size_t FrameStore::packedBytes() const {
+    size_t total = 0;
+    for (const Packed& packed : frames_) {
+        total += packed.bytes.size();
+    }
+    return total;
+}
+
+bool encodeGif(std::size_t count, const FrameSource& source, int delayCs, const ByteSink& sink,
+               const StopCheck& stop, GifReport& report, std::string& error) {
     report = GifReport{};
-    out.clear();
-    if (frames.empty()) {
+    if (count == 0) {
         error = "no frames to write";
         return false;
     }
-    const int width = frames[0].width, height = frames[0].height;
-    for (const RgbImage& f : frames) {
-        if (f.width != width || f.height != height ||
-            f.rgb.size() != static_cast<size_t>(width) * height * 3) {
+    RgbImage frame, previous;
+    int width = 0, height = 0;
+    Palette global;
+    report.globalPalette = true;
+    for (size_t i = 0; i < count; ++i) {
+        if (stop()) {
+            error = "stopped";
+            return false;
+        }
+        if (!source(i, frame)) {
+            error = "frame " + std::to_string(i + 1) + " is lost";
+            return false;
+        }
+        if (i == 0) {
+            width = frame.width;
+            height = frame.height;
+        }
+        if (frame.width != width || frame.height != height ||
+            frame.rgb.size() != static_cast<size_t>(width) * height * 3) {
             error = "the frames differ in size";
             return false;
         }
-    }
-    Palette global;
-    report.globalPalette = true;
-    for (const RgbImage& f : frames) {
-        if (!global.add(f, false)) {
+        if (report.globalPalette && !global.add(frame, false)) {
             report.globalPalette = false;
-            break;
         }
     }
 
+    GifOutput output;
+    output.sink = &sink;
     int gifError = 0;
-    GifFileType* gif = EGifOpen(&out, appendToVector, &gifError);
+    GifFileType* gif = EGifOpen(&output, appendToOutput, &gifError);
     if (gif == nullptr) {
         error = std::string("cannot start a GIF: ") + GifErrorString(gifError);
         return false;
@@ -196,34 +260,66 @@ bool encodeGif(const std::vector<RgbImage>& frames, int delayCs, std::vector<std
          EGifPutExtensionBlock(gif, 11, kLoopName) != GIF_ERROR &&
          EGifPutExtensionBlock(gif, 3, loopForever) != GIF_ERROR &&
          EGifPutExtensionTrailer(gif) != GIF_ERROR;
-    for (size_t i = 0; ok && i < frames.size(); ++i) {
-        const RgbImage* previous = i > 0 ? &frames[i - 1] : nullptr;
+    bool stopped = false;
+    for (size_t i = 0; ok && i < count; ++i) {
+        if (stop()) {
+            stopped = true;
+            break;
+        }
+        if (!source(i, frame)) {
+            error = "frame " + std::to_string(i + 1) + " is lost";
+            EGifCloseFile(gif, &gifError);
+            return false;
+        }
         if (report.globalPalette) {
-            ok = putFrame(gif, frames[i], previous, delayCs, global, false, false);
+            ok = putFrame(gif, frame, i > 0 ? &previous : nullptr, delayCs, global, false, false);
+            std::swap(frame, previous);
             continue;
         }
         // Frames of their own palettes are stored whole: a rounded neighbour would otherwise
         // show through.
         Palette local;
         bool cube = false;
-        if (!local.add(frames[i], false)) {
+        if (!local.add(frame, false)) {
             local = Palette{};
             cube = true;
-            local.add(frames[i], true);
+            local.add(frame, true);
             ++report.roundedFrames;
         }
-        ok = putFrame(gif, frames[i], nullptr, delayCs, local, cube, true);
+        ok = putFrame(gif, frame, nullptr, delayCs, local, cube, true);
+    }
+    if (stopped) {
+        EGifCloseFile(gif, &gifError);
+        error = "stopped";
+        return false;
     }
     if (!ok) {
-        error = std::string("GIF encoding failed: ") + GifErrorString(gif->Error);
+        error = output.failed ? "the GIF cannot be written"
+                              : std::string("GIF encoding failed: ") + GifErrorString(gif->Error);
         EGifCloseFile(gif, &gifError);
         return false;
     }
-    if (EGifCloseFile(gif, &gifError) == GIF_ERROR) {
-        error = std::string("GIF encoding failed: ") + GifErrorString(gifError);
+    if (EGifCloseFile(gif, &gifError) == GIF_ERROR || !output.flush()) {
+        error = output.failed ? "the GIF cannot be written"
+                              : std::string("GIF encoding failed: ") + GifErrorString(gifError);
         return false;
     }
     return true;
+}
+
+bool encodeGif(const std::vector<RgbImage>& frames, int delayCs, std::vector<std::uint8_t>& out,
+               GifReport& report, std::string& error) {
+    out.clear();
+    const FrameSource source = [&frames](size_t index, RgbImage& frame) {
+        frame = frames[index];
+        return true;
+    };
+    const ByteSink sink = [&out](const std::uint8_t* data, size_t size) {
+        out.insert(out.end(), data, data + size);
+        return true;
+    };
+    return encodeGif(
+        frames.size(), source, delayCs, sink, [] { return false; }, report, error);
 }
 
 namespace {
@@ -288,87 +384,4 @@ bool encodePng(const RgbImage& image, std::vector<std::uint8_t>& out, std::strin
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;
-}
-
-PendingFile::~PendingFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-    if (!temp_.empty() && !committed_) {
-        ::unlink(temp_.c_str());
-    }
-}
-
-bool PendingFile::create(const std::string& target, std::string& error) {
-    target_ = target;
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    std::string pattern =
-        (slash == std::string::npos ? std::string() : folder) + ".tessarecord-XXXXXX";
-    // mkostemp opens with O_CREAT | O_EXCL: it never follows a link nor reuses a file.
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = "cannot create a file in the folder '" + folder + "' for " + target + ": " +
-                std::strerror(errno);
-        return false;
-    }
-    fd_ = fd;
-    temp_ = pattern;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
-    return true;
-}
-
-bool PendingFile::write(const std::vector<std::uint8_t>& bytes, std::string& error) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            error = "cannot write " + target_ + ": " + std::strerror(errno);
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool PendingFile::commit(bool replace, std::string& error) {
-    if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
-        fd_ = -1;
-        error = "cannot write " + target_ + ": " + std::strerror(errno);
-        return false;
-    }
-    fd_ = -1;
-    int status = 0;
-    if (replace) {
-        status = ::rename(temp_.c_str(), target_.c_str());
-    } else {
-        status = ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
-        if (status != 0 && errno == EINVAL) {
-            // A file system without renameat2 flags: link() refuses an existing name too.
-            status = ::link(temp_.c_str(), target_.c_str());
-            if (status == 0) {
-                ::unlink(temp_.c_str());
-            }
-        }
-    }
-    if (status != 0) {
-        error = errno == EEXIST ? target_ + " already exists; add --force to replace it"
-                                : "cannot name the file " + target_ + ": " + std::strerror(errno);
-        return false;
-    }
-    committed_ = true;
-    return true;
-}
-
-void PendingFile::uncommit() {
-    if (committed_) {
-        ::unlink(target_.c_str());
-        committed_ = false;
-        temp_.clear();
-    }
 }

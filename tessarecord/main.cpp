@@ -1,11 +1,15 @@
 // tessarecord: records the viewer's frames into an animated GIF or PNG files, headless, from
 // the real viewer in a private virtual X server.
+#include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -13,9 +17,11 @@
 
 #include "scene/scene_format.h"
 #include "tessarecord/image_files.h"
+#include "tessarecord/output_files.h"
 #include "tessarecord/recorder_options.h"
 #include "tessarecord/session.h"
 #include "tessaview_version.h"
+#include "toolkit/shown_name.h"
 
 namespace {
 
@@ -23,12 +29,15 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kMaxFrames = 400;
+constexpr int kMaxTimeoutS = 3600;
 constexpr const char* kViewerName = "tessaview";
 
 const char* const kDescription =
     "Starts the viewer in SCENE_DIR inside a private virtual X server (Xvfb), records its first\n"
-    "frame, then presses keys one at a time and records the frame each key draws. Works the same\n"
-    "with or without a desktop and never touches the user's display.";
+    "frame, then presses keys one at a time and records the frame each key draws. Several\n"
+    "folders are recorded in the order given into one animation, each adding its first frame and\n"
+    "one frame per key. Works the same with or without a desktop and never touches the user's\n"
+    "display.";
 
 const char* const kFooter = R"(OUTPUT by its name:
   NAME.gif            an animated GIF of every frame, looping forever, DELAY between frames;
@@ -36,7 +45,9 @@ const char* const kFooter = R"(OUTPUT by its name:
   NAME.png            a PNG of the last frame
   NAME-%03d.png       one PNG per frame, numbered from 0 (the first frame) in printf style:
                       %d, %3d or %03d; %% is a percent sign
-Existing files are kept unless --force is given; nothing is written when a run fails.
+Existing files are kept unless --force is given, which replaces regular files only; every
+file appears at once when the run succeeds, and a failed run changes nothing. A character
+device or FIFO (--console /dev/stdout) is written into and never replaced.
 
 The viewer is the tessaview beside tessarecord (or one folder up, in a build tree), else the
 one on PATH, unless --viewer is given. Keys are the viewer's: > and < step the animation,
@@ -46,18 +57,20 @@ figure and drop lines.
 Examples:
   tessarecord examples/tesseract --steps 12 -o tesseract.gif
   tessarecord examples/24-cell --keys 'oox' --steps 3 -o 'frames/f-%03d.png'
+  tessarecord sweep/*/ -o sweep.gif
 
 Exit status:
   0  the output was written
   1  the scene, the viewer, the X server or the output failed; nothing was written
-  2  wrong command line)";
+  2  wrong command line; nothing was done)";
 
 struct Options {
-    std::string sceneDir;
+    std::vector<std::string> sceneDirs;
     std::string output;
-    int steps = 0;
+    std::string steps = "0";
     std::string keys;
-    int delayMs = 100;
+    std::string delayMs = "100";
+    std::string timeoutS = "20";
     std::string viewer;
     std::string console;
     bool force = false;
@@ -111,7 +124,7 @@ std::string absolute(const std::string& path) {
 bool findViewer(const std::string& given, std::string& viewer, std::string& error) {
     if (!given.empty()) {
         if (!isExecutableFile(given)) {
-            error = "the viewer '" + given + "' is not an executable file";
+            error = "the viewer '" + shownName(given) + "' is not an executable file";
             return false;
         }
         viewer = absolute(given);
@@ -139,31 +152,77 @@ bool findViewer(const std::string& given, std::string& viewer, std::string& erro
     return true;
 }
 
-// The scene folder must exist and hold both scene files.
+// The scene folder must exist, be readable and hold both scene files, readable regular files.
 bool checkSceneDir(const std::string& dir, std::string& error) {
+    const std::string shown = "'" + shownName(dir) + "'";
     struct stat info {};
     if (::stat(dir.c_str(), &info) != 0) {
-        error = "the scene folder '" + dir + "' does not exist";
+        error = errno == ENOENT
+                    ? "the scene folder " + shown + " does not exist"
+                    : "cannot reach the scene folder " + shown + ": " + std::strerror(errno);
         return false;
     }
     if (!S_ISDIR(info.st_mode)) {
-        error = "'" + dir + "' is not a folder; give the folder that holds the scene files";
+        error = shown + " is not a folder; give the folder that holds the scene files";
         return false;
     }
+    const int folder = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        error = "cannot read the scene folder " + shown + ": " + std::strerror(errno);
+        return false;
+    }
+    ::close(folder);
+    std::string base = dir;
+    while (base.size() > 1 && base.back() == '/') {
+        base.pop_back();
+    }
     for (const char* name : {kFigureFileName, kAffineFileName}) {
-        const std::string path = dir + "/" + name;
-        if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-            error = "the scene folder '" + dir + "' has no " + name +
-                    "; make the scene files with tessascene or choose another folder";
+        const std::string path = base + "/" + name;
+        const std::string file = "'" + shownName(path) + "'";
+        if (::stat(path.c_str(), &info) != 0) {
+            error = errno == ENOENT ? "the scene folder " + shown + " has no " + name +
+                                          "; make the scene files with tessascene or choose "
+                                          "another folder"
+                                    : "cannot read " + file + ": " + std::strerror(errno);
             return false;
         }
+        if (S_ISFIFO(info.st_mode)) {
+            error = file + " is a FIFO, not a scene file";
+            return false;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            error = file + " is not a regular file";
+            return false;
+        }
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            error = "cannot read " + file + ": " + std::strerror(errno);
+            return false;
+        }
+        ::close(fd);
     }
     return true;
 }
 
-bool exists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+// Dies of sig, the way the shell expects of a stopped program.
+[[noreturn]] void dieOf(int sig) {
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+    ::_exit(128 + sig);
+}
+
+// The distinct folders of the given files.
+std::vector<std::string> foldersOf(const std::vector<std::string>& files) {
+    std::vector<std::string> folders;
+    for (const std::string& file : files) {
+        const size_t slash = file.rfind('/');
+        const std::string folder =
+            slash == std::string::npos ? "." : (slash == 0 ? "/" : file.substr(0, slash));
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+            folders.push_back(folder);
+        }
+    }
+    return folders;
 }
 
 }  // namespace
@@ -171,23 +230,27 @@ bool exists(const std::string& path) {
 int main(int argc, char** argv) {
     Options options;
     CLI::App app{kDescription, "tessarecord"};
-    app.add_option("SCENE_DIR", options.sceneDir, "folder holding the two scene files")->required();
+    app.add_option("SCENE_DIR", options.sceneDirs,
+                   "folder(s) holding the two scene files, recorded in this order")
+        ->required();
     app.add_option("-o,--output", options.output, "the file(s) to write, see below")
         ->required()
         ->type_name("OUTPUT");
     app.add_option("--steps", options.steps, "press > N times, after --keys (default 0)")
-        ->type_name("N")
-        ->check(CLI::Range(0, kMaxFrames - 1));
+        ->type_name("N");
     app.add_option("--keys", options.keys, "press these characters in order, one frame each")
         ->type_name("KEYS");
     app.add_option("--delay", options.delayMs,
                    "milliseconds between GIF frames, rounded to 10 (default 100)")
-        ->type_name("MS")
-        ->check(CLI::Range(10, 655350));
+        ->type_name("MS");
+    app.add_option("--timeout", options.timeoutS,
+                   "seconds to wait for a folder's first frame and for each key's frame "
+                   "(default 20)")
+        ->type_name("S");
     app.add_option("--viewer", options.viewer, "the viewer program to run")->type_name("PATH");
     app.add_option("--console", options.console, "also save the viewer's console transcript")
         ->type_name("FILE");
-    app.add_flag("-f,--force", options.force, "replace existing output files");
+    app.add_flag("-f,--force", options.force, "replace existing output files (regular files only)");
     app.set_version_flag("--version", std::string("tessarecord ") + TESSAVIEW_VERSION);
     app.footer(kFooter);
     try {
@@ -203,21 +266,53 @@ int main(int argc, char** argv) {
     std::string error;
     OutputName outputName;
     std::string keys;
-    if (!parseOutputName(options.output, outputName, error) ||
-        !keySequence(options.keys, options.steps, keys, error)) {
+    int steps = 0, delayMs = 0, timeoutS = 0;
+    if (!parseWholeNumber("--steps", options.steps, 0, kMaxFrames - 1, steps, error) ||
+        !parseWholeNumber("--delay", options.delayMs, 10, 655350, delayMs, error) ||
+        !parseWholeNumber("--timeout", options.timeoutS, 1, kMaxTimeoutS, timeoutS, error) ||
+        !parseOutputName(options.output, outputName, error) ||
+        !keySequence(options.keys, steps, keys, error)) {
         return fail(kExitUsage, error);
     }
-    if (static_cast<int>(keys.size()) + 1 > kMaxFrames) {
+    const size_t framesPerFolder = keys.size() + 1;
+    if (framesPerFolder * options.sceneDirs.size() > static_cast<size_t>(kMaxFrames)) {
         return fail(kExitUsage, "at most " + std::to_string(kMaxFrames) +
-                                    " frames: --keys and --steps press too many keys");
+                                    " frames: --keys and --steps press too many keys for " +
+                                    std::to_string(options.sceneDirs.size()) + " folder(s)");
     }
-    const int frameCount = static_cast<int>(keys.size()) + 1;
+    const int frameCount = static_cast<int>(framesPerFolder * options.sceneDirs.size());
+
+    // Every file the run writes, the console last.
+    std::vector<std::string> targets;
+    if (outputName.kind == OutputKind::kPngSequence) {
+        for (int i = 0; i < frameCount; ++i) {
+            targets.push_back(frameFileName(outputName, i));
+        }
+    } else {
+        targets.push_back(frameFileName(outputName, 0));
+    }
+    const bool withConsole = !options.console.empty();
+    if (withConsole) {
+        for (const std::string& target : targets) {
+            if (samePath(target, options.console)) {
+                return fail(kExitUsage, "the output and --console both name '" +
+                                            shownName(options.console) +
+                                            "'; give the transcript a name of its own");
+            }
+        }
+        targets.push_back(options.console);
+    }
 
     SessionSettings settings;
-    settings.sceneDir = options.sceneDir;
+    settings.sceneDirs = options.sceneDirs;
     settings.keys = keys;
-    if (!checkSceneDir(options.sceneDir, error) ||
-        !findViewer(options.viewer, settings.viewer, error)) {
+    settings.timeoutMs = timeoutS * 1000;
+    for (const std::string& dir : options.sceneDirs) {
+        if (!checkSceneDir(dir, error)) {
+            return fail(kExitFailure, error);
+        }
+    }
+    if (!findViewer(options.viewer, settings.viewer, error)) {
         return fail(kExitFailure, error);
     }
     settings.xvfb = findOnPath("Xvfb");
@@ -226,92 +321,124 @@ int main(int argc, char** argv) {
                     "Xvfb, the virtual X server, is not installed: install the package xvfb "
                     "(apt-get install xvfb)");
     }
-
-    // Every file is claimed under a temporary name before the recording starts.
-    std::vector<std::string> targets;
-    if (outputName.kind == OutputKind::kPngSequence) {
-        for (int i = 0; i < frameCount; ++i) {
-            targets.push_back(frameFileName(outputName, i));
-        }
-    } else {
-        targets.push_back(options.output);
-    }
-    if (!options.console.empty()) {
-        targets.push_back(options.console);
-    }
-    std::vector<std::unique_ptr<PendingFile>> files;
+    // Folders, links, other files in the way and existing files without --force: refused
+    // before any work.
     for (const std::string& target : targets) {
-        if (!options.force && exists(target)) {
-            return fail(kExitFailure, target + " already exists; add --force to replace it");
-        }
-        files.push_back(std::make_unique<PendingFile>());
-        if (!files.back()->create(target, error)) {
+        error = targetProblem(target, options.force);
+        if (!error.empty()) {
             return fail(kExitFailure, error);
         }
     }
 
-    SessionResult recorded;
+    // From here on a stop signal removes what was begun.
     try {
         installStopSignals();
-        recorded = recordSession(settings);
+    } catch (const RecordError& e) {
+        return fail(kExitFailure, e.what());
+    }
+    for (const std::string& folder : foldersOf(targets)) {
+        removeLeftovers(folder);
+    }
+    std::vector<std::unique_ptr<OutputFile>> files;
+    for (const std::string& target : targets) {
+        files.push_back(std::make_unique<OutputFile>());
+        if (!files.back()->open(target, options.force, error)) {
+            return fail(kExitFailure, error);
+        }
+    }
+    OutputFile* consoleFile = withConsole ? files.back().get() : nullptr;
+
+    // Frames go where they are needed as they come: a GIF's compressed into memory, a
+    // sequence's encoded into their files, only the last one for a single PNG.
+    FrameStore gifFrames;
+    RgbImage lastFrame;
+    int framesDone = 0;
+    SessionOutput output;
+    output.frame = [&](RgbImage&& frame) {
+        std::string problem;
+        if (outputName.kind == OutputKind::kGif && !gifFrames.add(frame, problem)) {
+            throw RecordError(problem);
+        }
+        if (outputName.kind == OutputKind::kPngSequence) {
+            std::vector<std::uint8_t> bytes;
+            if (!encodePng(frame, bytes, problem) ||
+                !files[static_cast<size_t>(framesDone)]->write(bytes, problem)) {
+                throw RecordError(problem);
+            }
+        }
+        lastFrame = std::move(frame);
+        ++framesDone;
+    };
+    output.console = [&](const char* data, size_t size) {
+        std::string problem;
+        if (consoleFile != nullptr && !consoleFile->write(data, size, problem)) {
+            throw RecordError(problem);
+        }
+    };
+    try {
+        recordSession(settings, output);
     } catch (const RecordError& e) {
         return fail(kExitFailure, e.what());
     } catch (const Interrupted& stop) {
         files.clear();
         std::cerr << "tessarecord: stopped by signal " << stop.signal << "; nothing written\n";
-        ::signal(stop.signal, SIG_DFL);
-        ::raise(stop.signal);
-        return kExitFailure;
+        dieOf(stop.signal);
     }
 
-    std::vector<std::uint8_t> bytes;
-    const RgbImage& last = recorded.frames.back();
+    const auto stopped = [] { return pendingStopSignal() != 0; };
     if (outputName.kind == OutputKind::kGif) {
         GifReport report;
-        if (!encodeGif(recorded.frames, (options.delayMs + 5) / 10, bytes, report, error) ||
-            !files[0]->write(bytes, error)) {
-            return fail(kExitFailure, error);
+        const FrameSource source = [&gifFrames](size_t index, RgbImage& frame) {
+            return gifFrames.get(index, frame);
+        };
+        const ByteSink sink = [&files, &error](const std::uint8_t* data, size_t size) {
+            return files[0]->write(data, size, error);
+        };
+        std::string problem;
+        if (!encodeGif(gifFrames.size(), source, (delayMs + 5) / 10, sink, stopped, report,
+                       problem)) {
+            if (stopped()) {
+                const int sig = pendingStopSignal();
+                files.clear();
+                std::cerr << "tessarecord: stopped by signal " << sig
+                          << " while encoding the GIF; nothing written\n";
+                dieOf(sig);
+            }
+            return fail(kExitFailure, error.empty() ? problem : error);
         }
         if (report.roundedFrames > 0) {
             std::cerr << "tessarecord: " << report.roundedFrames
                       << " frame(s) had more than 256 colours and were rounded\n";
         }
-    } else {
-        const size_t first = outputName.kind == OutputKind::kPngSequence ? 0 : frameCount - 1;
-        for (size_t i = first; i < recorded.frames.size(); ++i) {
-            if (!encodePng(recorded.frames[i], bytes, error) ||
-                !files[i - first]->write(bytes, error)) {
-                return fail(kExitFailure, error);
-            }
-        }
-    }
-    if (!options.console.empty()) {
-        const std::vector<std::uint8_t> text(recorded.console.begin(), recorded.console.end());
-        if (!files.back()->write(text, error)) {
+    } else if (outputName.kind == OutputKind::kLastPng) {
+        std::vector<std::uint8_t> bytes;
+        if (!encodePng(lastFrame, bytes, error) || !files[0]->write(bytes, error)) {
             return fail(kExitFailure, error);
         }
     }
-    if (pendingStopSignal() != 0) {
+    if (stopped()) {
         const int sig = pendingStopSignal();
         files.clear();
-        ::signal(sig, SIG_DFL);
-        ::raise(sig);
-        return kExitFailure;
+        std::cerr << "tessarecord: stopped by signal " << sig << "; nothing written\n";
+        dieOf(sig);
     }
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (!files[i]->commit(options.force, error)) {
-            for (size_t j = 0; j < i; ++j) {
-                files[j]->uncommit();
-            }
-            return fail(kExitFailure, error);
-        }
+    std::vector<OutputFile*> all;
+    for (const auto& file : files) {
+        all.push_back(file.get());
     }
-    std::cout << "Wrote " << targets.front();
+    if (!commitAll(all, error)) {
+        return fail(kExitFailure, error + "; no file was changed");
+    }
+    std::cout << "Wrote " << shownName(targets.front());
     if (outputName.kind == OutputKind::kPngSequence && frameCount > 1) {
-        std::cout << " to " << targets[static_cast<size_t>(frameCount) - 1];
+        std::cout << " to " << shownName(targets[static_cast<size_t>(frameCount) - 1]);
     }
     std::cout << ": " << (outputName.kind == OutputKind::kLastPng ? 1 : frameCount)
               << (outputName.kind == OutputKind::kLastPng || frameCount == 1 ? " frame" : " frames")
-              << " of " << last.width << "x" << last.height << "\n";
+              << " of " << lastFrame.width << "x" << lastFrame.height;
+    if (options.sceneDirs.size() > 1) {
+        std::cout << " from " << options.sceneDirs.size() << " scene folders";
+    }
+    std::cout << "\n";
     return kExitOk;
 }

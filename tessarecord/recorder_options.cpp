@@ -3,6 +3,8 @@
 
 #include <cctype>
 
+#include "toolkit/shown_name.h"
+
 namespace {
 
 constexpr int kMaxNumberWidth = 9;
@@ -47,13 +49,13 @@ bool parseOutputName(const std::string& name, OutputName& out, std::string& erro
         while (j < name.size() && std::isdigit(static_cast<unsigned char>(name[j]))) {
             width = width * 10 + (name[j] - '0');
             if (width > kMaxNumberWidth) {
-                error = "the frame number in '" + name + "' is wider than 9 digits";
+                error = "the frame number in '" + shownName(name) + "' is wider than 9 digits";
                 return false;
             }
             ++j;
         }
         if (j >= name.size() || name[j] != 'd' || numbered) {
-            error = "'" + name +
+            error = "'" + shownName(name) +
                     "' may hold one frame number (%d, %03d, ...) and %% for a percent sign, "
                     "nothing else after a %";
             return false;
@@ -70,6 +72,12 @@ bool parseOutputName(const std::string& name, OutputName& out, std::string& erro
     } else {
         out.prefix = literal;
     }
+    const size_t slash = name.rfind('/');
+    const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+    if (base.size() == 4 && (endsWith("x" + base, ".png") || endsWith("x" + base, ".gif"))) {
+        error = "the output name '" + shownName(name) + "' needs a name before " + base;
+        return false;
+    }
     if (endsWith(name, ".png")) {
         out.kind = numbered ? OutputKind::kPngSequence : OutputKind::kLastPng;
         return true;
@@ -78,8 +86,8 @@ bool parseOutputName(const std::string& name, OutputName& out, std::string& erro
         out.kind = OutputKind::kGif;
         return true;
     }
-    error = numbered ? "a numbered output name '" + name + "' must end in .png"
-                     : "the output name '" + name + "' must end in .gif or .png";
+    error = numbered ? "a numbered output name '" + shownName(name) + "' must end in .png"
+                     : "the output name '" + shownName(name) + "' must end in .gif or .png";
     return false;
 }
 
@@ -93,6 +101,23 @@ std::string frameFileName(const OutputName& name, int index) {
         digits.insert(0, width - digits.size(), name.zeroPad ? '0' : ' ');
     }
     return name.prefix + digits + name.suffix;
+}
+
+bool parseWholeNumber(const std::string& option, const std::string& text, int lo, int hi,
+                      int& value, std::string& error) {
+    long long number = 0;
+    bool digits = !text.empty() && text.size() <= 10;
+    for (char c : text) {
+        digits = digits && std::isdigit(static_cast<unsigned char>(c));
+        number = digits ? number * 10 + (c - '0') : 0;
+    }
+    if (!digits || number < lo || number > hi) {
+        error = option + " takes a whole number from " + std::to_string(lo) + " to " +
+                std::to_string(hi) + ", not '" + shownName(text) + "'";
+        return false;
+    }
+    value = static_cast<int>(number);
+    return true;
 }
 
 bool keySequence(const std::string& keys, int steps, std::string& out, std::string& error) {

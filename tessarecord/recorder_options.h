@@ -28,6 +28,11 @@ bool parseOutputName(const std::string& name, OutputName& out, std::string& erro
 // The file name of frame `index` (from 0) of a sequence; the name itself otherwise.
 std::string frameFileName(const OutputName& name, int index);
 
+// Reads a whole number from lo to hi written in decimal digits (no sign, exponent or point) for
+// the option named option. False with a message for anything else.
+bool parseWholeNumber(const std::string& option, const std::string& text, int lo, int hi,
+                      int& value, std::string& error);
+
 // The keys to press in order: `keys` first, then `steps` times '>'. False with a message when a
 // key is not a printable ASCII character.
 bool keySequence(const std::string& keys, int steps, std::string& out, std::string& error);

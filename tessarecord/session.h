@@ -1,6 +1,9 @@
-// A recording session: a private X server, the viewer in it, and the frames it draws.
+// A recording session: a private X server, the viewer in it once per scene folder, and the
+// frames it draws.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,25 +22,29 @@ struct Interrupted {
 
 // What a session runs.
 struct SessionSettings {
-    std::string viewer;    // the viewer program
-    std::string sceneDir;  // its working folder, holding the scene files
-    std::string xvfb;      // the virtual X server program
-    std::string keys;      // pressed one at a time after the first frame
+    std::string viewer;                  // the viewer program
+    std::vector<std::string> sceneDirs;  // recorded in this order, the viewer started in each
+    std::string xvfb;                    // the virtual X server program
+    std::string keys;                    // pressed one at a time after each folder's first frame
+    int timeoutMs = 20000;               // for a folder's first frame, and for each key's frame
 };
 
-// What a session recorded: the first frame and one frame per key, and the viewer's console.
-struct SessionResult {
-    std::vector<RgbImage> frames;
-    std::string console;
+// Where a session's results go as they come. Either may throw RecordError.
+struct SessionOutput {
+    std::function<void(RgbImage&& frame)> frame;                      // every frame, in order
+    std::function<void(const char* data, std::size_t size)> console;  // the viewer's console
 };
 
-// Makes SIGINT, SIGTERM and SIGHUP end a running session cleanly (it throws Interrupted).
+// Makes SIGINT, SIGTERM and SIGHUP end a running session cleanly (it throws Interrupted),
+// except those that were ignored when the program started, which stay ignored. SIGPIPE is
+// ignored, so that a closed FIFO is a write error; the programs started get it back as it was.
 void installStopSignals();
 
-// Runs the viewer in a private X server, captures its first frame and the frame each key
-// draws, then ends the viewer and the server. Throws RecordError or Interrupted; both processes
-// are ended on every path.
-SessionResult recordSession(const SessionSettings& settings);
+// Runs the viewer in a private X server in each scene folder in turn, hands over its first
+// frame and the frame each key draws, and streams its console. Failure lines of the viewer's
+// scene reader are repeated on standard error as warnings naming the file. Throws RecordError
+// or Interrupted; the viewer (its whole process group) and the server are ended on every path.
+void recordSession(const SessionSettings& settings, const SessionOutput& output);
 
 // The last `count` lines of text, each indented by two spaces.
 std::string lastLines(const std::string& text, int count);

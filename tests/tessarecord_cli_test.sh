@@ -40,7 +40,7 @@ done
 expect 2 "--output is required" "$scene"
 expect 2 "must end in .gif or .png" "$scene" -o t.bmp
 expect 2 "one frame number" "$scene" -o 'f-%s.png'
-expect 2 "not in range" "$scene" -o t.gif --steps -1
+expect 2 "a whole number from 0 to 399" "$scene" -o t.gif --steps -1
 expect 2 "printable ASCII" "$scene" -o t.gif --keys $'a\tb'
 expect 2 "too many keys" "$scene" -o t.gif --steps 399 --keys ab
 
@@ -52,9 +52,9 @@ mkdir -p "$work/empty-path"
 with_env=(PATH="$work/empty-path")
 expect 1 "install the package xvfb" "$scene" -o t.gif --viewer "$viewer"
 with_env=()
-expect 1 "for $work/none/t.gif" "$scene" -o "$work/none/t.gif" --viewer "$viewer"
+expect 1 "for '$work/none/t.gif'" "$scene" -o "$work/none/t.gif" --viewer "$viewer"
 touch "$work/kept.gif"
-expect 1 "kept.gif already exists; add --force" "$scene" -o "$work/kept.gif" --viewer "$viewer"
+expect 1 "kept.gif' already exists; add --force" "$scene" -o "$work/kept.gif" --viewer "$viewer"
 [[ ! -s "$work/kept.gif" ]] || fail "an existing output was changed"
 
 # A viewer that ends early: its last lines are shown, and no process is left. The stand-in
@@ -86,7 +86,7 @@ left_running() {
 }
 
 rm -f "$work/pids"
-expect 1 "the viewer ended before the first frame (exit status 3)" "$scene" -o t.gif \
+expect 1 "the viewer ended before the first frame in $scene (exit status 3)" "$scene" -o t.gif \
     --viewer "$work/early.sh"
 grep -qF "  loading figure" "$work/stderr" || fail "the console lines are not shown"
 grep -qF "  cannot read the figure" "$work/stderr" || fail "the error output is not shown"

@@ -1,19 +1,28 @@
-// tessarecord without X: output names, key sequences, GIF and PNG encodings read back through
-// the libraries' decoders, and output files that appear only when complete.
+// tessarecord without X: output names, numbers and key sequences, GIF and PNG encodings read
+// back through the libraries' decoders, compressed frames, and output files that appear all at
+// once or not at all.
 #include <dirent.h>
+#include <fcntl.h>
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "tessarecord/image_files.h"
+#include "tessarecord/output_files.h"
 #include "tessarecord/recorder_options.h"
+#include "toolkit/shown_name.h"
 
 namespace {
 
@@ -32,6 +41,7 @@ TEST(OutputNames, KindsAndFrameNames) {
         {"f%3d.PNG", OutputKind::kPngSequence, "f  7.PNG"},
         {"100%%-%02d.png", OutputKind::kPngSequence, "100%-07.png"},
         {"50%%.png", OutputKind::kLastPng, "50%.png"},
+        {"a%%b.gif", OutputKind::kGif, "a%b.gif"},
     };
     for (const Case& c : cases) {
         OutputName name;
@@ -51,6 +61,51 @@ TEST(OutputNames, RefusedNames) {
         std::string error;
         EXPECT_FALSE(parseOutputName(bad, name, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
+    }
+}
+
+TEST(OutputNames, MessagesSayWhatIsWrong) {
+    const std::pair<std::string, std::string> cases[] = {
+        {".png", "a name before .png"},        {"dir/.GIF", "a name before .GIF"},
+        {"t.bmp", "must end in .gif or .png"}, {"f%d.gif", "must end in .png"},
+        {"a\nb.bmp", "'a\\nb.bmp'"},  // a line break in a name is shown, never printed
+    };
+    for (const auto& [name, message] : cases) {
+        OutputName parsed;
+        std::string error;
+        EXPECT_FALSE(parseOutputName(name, parsed, error)) << name;
+        EXPECT_NE(error.find(message), std::string::npos) << name << ": " << error;
+    }
+}
+
+TEST(WholeNumbers, DigitsInRangeOnly) {
+    const std::pair<std::string, int> good[] = {{"0", 0}, {"399", 399}, {"007", 7}};
+    for (const auto& [text, expected] : good) {
+        int value = -1;
+        std::string error;
+        EXPECT_TRUE(parseWholeNumber("--steps", text, 0, 399, value, error)) << text;
+        EXPECT_EQ(value, expected) << text;
+    }
+    for (const char* bad :
+         {"400", "1e2", "-1", "+5", " 5", "5 ", "", "0x10", "2.0", "99999999999"}) {
+        int value = 12;
+        std::string error;
+        EXPECT_FALSE(parseWholeNumber("--steps", bad, 0, 399, value, error)) << bad;
+        EXPECT_EQ(value, 12) << bad;
+        EXPECT_NE(error.find("--steps takes a whole number from 0 to 399"), std::string::npos)
+            << error;
+    }
+}
+
+TEST(ShownNames, ControlCharactersEscaped) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain.gif", "plain.gif"},     {"a\nb", "a\\nb"},
+        {"tab\there", "tab\\there"},    {std::string("nul\0x", 5), "nul\\x00x"},
+        {"\x1b[2J", "\\x1b[2J"},        {"\x7f", "\\x7f"},
+        {"caf\xc3\xa9", "caf\xc3\xa9"},
+    };
+    for (const auto& [name, shown] : cases) {
+        EXPECT_EQ(shownName(name), shown);
     }
 }
 
@@ -223,48 +278,215 @@ std::string contents(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(PendingFiles, AppearOnlyWhenCommittedAndNeverReplaceSilently) {
-    char pattern[] = "/tmp/tessarecord-test-XXXXXX";
-    const std::string dir = mkdtemp(pattern);
-    const std::string target = dir + "/out.gif";
-    const std::vector<std::uint8_t> one = {'o', 'n', 'e'}, two = {'t', 'w', 'o'};
+// A scratch folder removed with everything in it.
+struct ScratchDir {
+    std::string path;
+    ScratchDir() {
+        char pattern[] = "/tmp/tessarecord-test-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~ScratchDir() { EXPECT_EQ(std::system(("rm -rf '" + path + "'").c_str()), 0); }
+};
+
+void put(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(OutputFiles, AppearOnlyWhenCommittedAndNeverReplaceSilently) {
+    for (bool unnamed : {true, false}) {
+        ScratchDir dir;
+        const std::string target = dir.path + "/out.gif";
+        const std::vector<std::uint8_t> one = {'o', 'n', 'e'}, two = {'t', 'w', 'o'};
+        std::string error;
+        const std::set<std::string> empty = listing(dir.path);
+        {
+            OutputFile file;  // dropped uncommitted: nothing stays
+            ASSERT_TRUE(file.open(target, false, error, unnamed)) << error;
+            ASSERT_TRUE(file.write(one, error));
+            EXPECT_EQ(file.isUnnamed(), unnamed);
+            EXPECT_EQ(listing(dir.path).size(), empty.size() + (unnamed ? 0 : 1));
+        }
+        EXPECT_EQ(listing(dir.path), empty);
+        {
+            OutputFile file;
+            ASSERT_TRUE(file.open(target, false, error, unnamed));
+            ASSERT_TRUE(file.write(one, error));
+            ASSERT_TRUE(commitAll({&file}, error)) << error;
+        }
+        EXPECT_EQ(contents(target), "one");
+        {
+            OutputFile file;  // an existing file is kept unless replacing is asked for
+            EXPECT_FALSE(file.open(target, false, error, unnamed));
+            EXPECT_NE(error.find("already exists"), std::string::npos) << error;
+        }
+        {
+            OutputFile file;
+            ASSERT_TRUE(file.open(target, true, error, unnamed));
+            ASSERT_TRUE(file.write(two, error));
+            ASSERT_TRUE(commitAll({&file}, error)) << error;
+        }
+        EXPECT_EQ(contents(target), "two");
+        EXPECT_EQ(listing(dir.path).size(), empty.size() + 1) << "a temporary file stayed";
+        OutputFile missing;
+        EXPECT_FALSE(missing.open(dir.path + "/no-such-folder/out.gif", false, error, unnamed));
+        EXPECT_NE(error.find("no-such-folder"), std::string::npos) << error;
+    }
+}
+
+// A commit that fails at its last file gives every earlier name its old file back, byte for
+// byte, and leaves nothing new, whether the temporary files had names or not.
+TEST(OutputFiles, CommitIsAllOrNothing) {
+    for (bool unnamed : {true, false}) {
+        ScratchDir dir;
+        put(dir.path + "/p-0.png", "OLD0");
+        put(dir.path + "/p-1.png", "OLD1");
+        std::vector<std::unique_ptr<OutputFile>> files;
+        std::vector<OutputFile*> all;
+        std::string error;
+        for (const char* name : {"p-0.png", "p-1.png", "p-2.png", "p-3.png"}) {
+            files.push_back(std::make_unique<OutputFile>());
+            ASSERT_TRUE(files.back()->open(dir.path + "/" + name, true, error, unnamed)) << error;
+            ASSERT_TRUE(files.back()->write(std::vector<std::uint8_t>{'N', 'E', 'W'}, error));
+            all.push_back(files.back().get());
+        }
+        // Something takes the last name while the recording runs.
+        ASSERT_EQ(mkdir((dir.path + "/p-3.png").c_str(), 0755), 0);
+        EXPECT_FALSE(commitAll(all, error));
+        EXPECT_NE(error.find("p-3.png"), std::string::npos) << error;
+        files.clear();
+        EXPECT_EQ(contents(dir.path + "/p-0.png"), "OLD0");
+        EXPECT_EQ(contents(dir.path + "/p-1.png"), "OLD1");
+        EXPECT_EQ(listing(dir.path),
+                  (std::set<std::string>{".", "..", "p-0.png", "p-1.png", "p-3.png"}));
+    }
+}
+
+TEST(OutputFiles, TargetKindsAndWhatIsRefused) {
+    ScratchDir dir;
+    const std::string d = dir.path;
+    put(d + "/file", "x");
+    mkdir((d + "/folder").c_str(), 0755);
+    mkfifo((d + "/fifo").c_str(), 0644);
+    symlink("file", (d + "/link-to-file").c_str());
+    symlink("fifo", (d + "/link-to-fifo").c_str());
+    symlink("nowhere", (d + "/dangling").c_str());
+    struct Case {
+        std::string name;
+        TargetKind kind;
+        std::string refusedWithForce;  // "" when --force may write it
+    };
+    const Case cases[] = {
+        {"new", TargetKind::kMissing, ""},
+        {"file", TargetKind::kRegular, ""},
+        {"folder", TargetKind::kFolder, "is a folder"},
+        {"fifo", TargetKind::kStream, ""},
+        {"link-to-file", TargetKind::kLink, "is a link"},
+        {"link-to-fifo", TargetKind::kStream, ""},
+        {"dangling", TargetKind::kLink, "is a link"},
+        {"file/below", TargetKind::kUnreachable, "cannot reach"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(targetKind(d + "/" + c.name), c.kind) << c.name;
+        const std::string problem = targetProblem(d + "/" + c.name, true);
+        EXPECT_EQ(problem.empty(), c.refusedWithForce.empty()) << c.name << ": " << problem;
+        EXPECT_NE(problem.find(c.refusedWithForce), std::string::npos) << problem;
+    }
+    EXPECT_NE(targetProblem(d + "/file", false).find("add --force"), std::string::npos);
+    EXPECT_EQ(targetKind("/dev/stdout"), TargetKind::kStream);
+    EXPECT_TRUE(samePath(d + "/file", d + "/./file"));
+    EXPECT_TRUE(samePath(d + "/new", d + "/folder/../new"));
+    EXPECT_TRUE(samePath(d + "/link-to-file", d + "/file"));
+    EXPECT_FALSE(samePath(d + "/file", d + "/new"));
+    EXPECT_FALSE(samePath(d + "/new", d + "/other"));
+}
+
+// A device node is written into and stays a device, --force or not (root only: mknod).
+TEST(OutputFiles, DevicesAreWrittenIntoNeverReplaced) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "mknod needs root";
+    }
+    ScratchDir dir;
+    const std::string node = dir.path + "/null-device";
+    ASSERT_EQ(mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    OutputFile file;
     std::string error;
-    const std::set<std::string> empty = listing(dir);
-    {
-        PendingFile file;  // dropped uncommitted: nothing stays
-        ASSERT_TRUE(file.create(target, error)) << error;
-        ASSERT_TRUE(file.write(one, error));
-        EXPECT_EQ(listing(dir).size(), empty.size() + 1);
-    }
-    EXPECT_EQ(listing(dir), empty);
-    {
-        PendingFile file;
-        ASSERT_TRUE(file.create(target, error));
-        ASSERT_TRUE(file.write(one, error));
-        ASSERT_TRUE(file.commit(false, error)) << error;
-    }
-    EXPECT_EQ(contents(target), "one");
-    {
-        PendingFile file;  // an existing file is kept unless replacing is asked for
-        ASSERT_TRUE(file.create(target, error));
-        ASSERT_TRUE(file.write(two, error));
-        EXPECT_FALSE(file.commit(false, error));
-        EXPECT_NE(error.find("already exists"), std::string::npos) << error;
-    }
-    EXPECT_EQ(contents(target), "one");
-    EXPECT_EQ(listing(dir).size(), empty.size() + 1);
-    {
-        PendingFile file;
-        ASSERT_TRUE(file.create(target, error));
-        ASSERT_TRUE(file.write(two, error));
-        ASSERT_TRUE(file.commit(true, error)) << error;
-    }
-    EXPECT_EQ(contents(target), "two");
-    PendingFile missing;
-    EXPECT_FALSE(missing.create(dir + "/no-such-folder/out.gif", error));
-    EXPECT_NE(error.find("no-such-folder"), std::string::npos) << error;
-    unlink(target.c_str());
-    rmdir(dir.c_str());
+    ASSERT_TRUE(file.open(node, true, error)) << error;
+    EXPECT_TRUE(file.isStream());
+    ASSERT_TRUE(file.write(std::vector<std::uint8_t>(10000, 'x'), error)) << error;
+    ASSERT_TRUE(commitAll({&file}, error)) << error;
+    struct stat info {};
+    ASSERT_EQ(lstat(node.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_EQ(listing(dir.path), (std::set<std::string>{".", "..", "null-device"}));
+}
+
+// What a run that died left is removed; what a live run holds, and anything young, stays.
+TEST(OutputFiles, LeftoversOfDeadRunsAreRemoved) {
+    ScratchDir dir;
+    const std::string d = dir.path;
+    const auto age = [](const std::string& path) {
+        const timeval old[2] = {{1000000000, 0}, {1000000000, 0}};
+        utimes(path.c_str(), old);
+    };
+    put(d + "/.tessarecord-dead01", "");
+    age(d + "/.tessarecord-dead01");
+    put(d + "/.tessarecord-young1", "");
+    put(d + "/.tessarecord-toolong", "");
+    age(d + "/.tessarecord-toolong");
+    put(d + "/other.gif", "");
+    age(d + "/other.gif");
+    mkdir((d + "/.tessarecord-folder").c_str(), 0755);
+    OutputFile live;
+    std::string error;
+    ASSERT_TRUE(live.open(d + "/out.gif", false, error, false)) << error;
+    age(live.tempPath());
+    EXPECT_EQ(removeLeftovers(d), 1);
+    const std::string liveName = live.tempPath().substr(d.size() + 1);
+    EXPECT_EQ(listing(d),
+              (std::set<std::string>{".", "..", ".tessarecord-young1", ".tessarecord-toolong",
+                                     "other.gif", ".tessarecord-folder", liveName}));
+}
+
+TEST(FrameStore, FramesComeBackExactAndSmall) {
+    FrameStore store;
+    std::string error;
+    const RgbImage a = picture(800, 600, 0xffffff, 0xff0000, 10, 10, 300, 2);
+    const RgbImage b = picture(800, 600, 0x000000, 0x00ff00, 400, 0, 2, 600);
+    ASSERT_TRUE(store.add(a, error));
+    ASSERT_TRUE(store.add(b, error));
+    RgbImage back;
+    ASSERT_TRUE(store.get(1, back));
+    EXPECT_EQ(back.rgb, b.rgb);
+    ASSERT_TRUE(store.get(0, back));
+    EXPECT_EQ(back.rgb, a.rgb);
+    EXPECT_EQ(back.width, 800);
+    EXPECT_FALSE(store.get(2, back));
+    EXPECT_LT(store.packedBytes(), a.rgb.size() / 50);
+}
+
+TEST(GifEncoding, StopsBetweenFrames) {
+    const RgbImage frame = picture(64, 48, 0xffffff, 0x0000ff, 1, 1, 5, 5);
+    int asked = 0, stopChecks = 0;
+    const FrameSource source = [&](size_t, RgbImage& out) {
+        ++asked;
+        out = frame;
+        return true;
+    };
+    std::vector<std::uint8_t> bytes;
+    const ByteSink sink = [&](const std::uint8_t* data, size_t size) {
+        bytes.insert(bytes.end(), data, data + size);
+        return true;
+    };
+    GifReport report;
+    std::string error;
+    EXPECT_FALSE(encodeGif(
+        1000, source, 10, sink, [&] { return ++stopChecks > 3; }, report, error));
+    EXPECT_EQ(error, "stopped");
+    EXPECT_EQ(asked, 3);
+    // A sink that fails makes the encoding fail.
+    const ByteSink full = [](const std::uint8_t*, size_t) { return false; };
+    EXPECT_FALSE(encodeGif(
+        2, source, 10, full, [] { return false; }, report, error));
 }
 
 }  // namespace
