@@ -3,12 +3,17 @@
 # any failure, and neither the viewer nor the X server left running after a failure or Ctrl-C.
 # Needs Xvfb and ps, no display.
 #
-#   tests/tessarecord_cli_test.sh PATH_TO_TESSARECORD PATH_TO_TESSAVIEW SOURCE_FOLDER
+#   tests/tessarecord_cli_test.sh PATH_TO_TESSARECORD PATH_TO_TESSAVIEW SOURCE_FOLDER PATH_TO_STANDIN
+#
+# The stand-in is a window with the viewer's title that repaints itself without ever finishing
+# a frame. Checks that need root (device nodes) are skipped without it; checks of unreadable
+# files run as the user nobody when run as root.
 set -uo pipefail
 
 tool="$(realpath "$1")"
 viewer="$(realpath "$2")"
 scene="$3/examples/tesseract"
+standin="$(realpath "$4")"
 source "$(dirname "$0")/lib.sh"
 cd "$work" || exit 1
 unset DISPLAY
@@ -107,5 +112,199 @@ status=$?
 grep -qF "stopped by signal 2" "$work/stderr" || fail "SIGINT: $(cat "$work/stderr")"
 [[ -z "$(ls -A "$work/out")" ]] || fail "SIGINT left: $(ls -A "$work/out")"
 left_running "SIGINT"
+
+# --- Existing files, devices and the same name twice ---
+
+# now_ms: milliseconds since the epoch.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# A run that fails, with or without --force, leaves every existing file byte for byte and adds
+# nothing: a folder in the way is refused before any work.
+for force in "" --force; do
+    for args in "-o p-%d.png --steps 2" "-o a.gif --console con.txt"; do
+        rm -rf "$work/keep" && mkdir "$work/keep" && cd "$work/keep" || exit 1
+        echo OLD0 >p-0.png && echo OLD1 >p-1.png && echo OLD >a.gif && mkdir p-2.png con.txt
+        # shellcheck disable=SC2086
+        "$tool" "$scene" $args $force --viewer "$viewer" >"$work/stdout" 2>"$work/stderr"
+        status=$?
+        [[ $status -eq 1 ]] || fail "'$args $force' exited $status, expected 1"
+        reason="already exists; add --force"
+        [[ -n $force ]] && reason="is a folder"
+        grep -qF "$reason" "$work/stderr" || fail "'$args $force': $(cat "$work/stderr")"
+        [[ "$(cat p-0.png p-1.png a.gif)" == $'OLD0\nOLD1\nOLD' ]] || fail "'$args $force' changed a file"
+        [[ "$(ls -A | tr '\n' ' ')" == "a.gif con.txt p-0.png p-1.png p-2.png " ]] ||
+            fail "'$args $force' left: $(ls -A)"
+        cd "$work" || exit 1
+    done
+done
+
+# Output and transcript under one name: refused before any work, also when spelt differently.
+expect 2 "both name 's.png'" "$scene" -o s.png --console s.png
+expect 2 "both name" "$scene" -o s.png --console ./s.png --force
+expect 2 "both name" "$scene" -o 'f-%d.png' --steps 2 --console f-1.png
+
+# A FIFO and a device are written into as streams and stay what they are; so is standard output.
+rm -rf "$work/streams" && mkdir "$work/streams" && mkfifo "$work/streams/fifo"
+cat "$work/streams/fifo" >"$work/streams/got" &
+reader=$!
+"$tool" "$scene" -o "$work/streams/f.gif" --console "$work/streams/fifo" --force \
+    --viewer "$viewer" >/dev/null 2>"$work/stderr" || fail "--console FIFO: $(cat "$work/stderr")"
+wait "$reader"
+[[ -p "$work/streams/fifo" ]] || fail "the FIFO was replaced"
+grep -qx "==============================" "$work/streams/got" || fail "no transcript came through the FIFO"
+expect 1 "no program reads the FIFO" "$scene" -o f.gif --console "$work/streams/fifo" --force
+"$tool" "$scene" -o "$work/streams/g.gif" --console /dev/stdout --viewer "$viewer" 2>"$work/stderr" |
+    cat >"$work/streams/piped"
+grep -qx "==============================" "$work/streams/piped" || fail "--console /dev/stdout: $(cat "$work/stderr")"
+grep -q "^Wrote " "$work/streams/piped" || fail "--console /dev/stdout lost the report"
+if [[ $(id -u) -eq 0 ]]; then
+    mknod "$work/streams/console-node" c 1 3 && mknod "$work/streams/node.gif" c 1 3
+    "$tool" "$scene" -o "$work/streams/node.gif" --console "$work/streams/console-node" --force \
+        --viewer "$viewer" >/dev/null 2>"$work/stderr" || fail "device nodes: $(cat "$work/stderr")"
+    [[ -c "$work/streams/console-node" && -c "$work/streams/node.gif" ]] || fail "a device node was replaced"
+else
+    echo "skipped: device nodes need root"
+fi
+ln -s "$work/streams/f.gif" "$work/streams/link.gif"
+expect 1 "is a link" "$scene" -o "$work/streams/link.gif" --force
+
+# --- Names and numbers ---
+expect 2 "a name before .png" "$scene" -o .png
+expect 2 "--steps takes a whole number" "$scene" -o t.gif --steps 1e2
+expect 2 "'a\nb.bmp'" "$scene" -o $'a\nb.bmp'
+expect 1 "'$work/x\ty/none'" "$work/x"$'\t'"y/none" -o t.gif
+rm -rf "$work/out" && mkdir "$work/out"
+(cd "$work/out" && "$tool" "$scene" -o 'a%%b.gif' --viewer "$viewer" >/dev/null) || fail "a%%b.gif failed"
+[[ -f "$work/out/a%b.gif" ]] || fail "'a%%b.gif' wrote: $(ls -A "$work/out")"
+
+# --- Scenes that cannot be read ---
+rm -rf "$work/broken" && cp -r "$scene" "$work/broken"
+for figure in "" "garbage text"; do
+    printf '%s' "$figure" >"$work/broken/kvoTessa1F.txt"
+    rm -rf "$work/out" && mkdir "$work/out"
+    (cd "$work/out" && "$tool" "$work/broken" -o t.gif --viewer "$viewer" >/dev/null 2>"$work/stderr") ||
+        fail "a broken figure file stopped the recording: $(cat "$work/stderr")"
+    grep -qF "warning: $work/broken/kvoTessa1F.txt: the viewer did not read it whole: PROBLEM READING FIGURE FILE" \
+        "$work/stderr" || fail "figure '$figure': no warning: $(cat "$work/stderr")"
+done
+rm "$work/broken/kvoTessa1F.txt" && mkfifo "$work/broken/kvoTessa1F.txt"
+expect 1 "'$work/broken/kvoTessa1F.txt' is a FIFO, not a scene file" "$work/broken" -o t.gif
+# Unreadable files and folders, as a user the permissions apply to.
+as_user=()
+if [[ $(id -u) -eq 0 ]]; then
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+shared="$(mktemp -d /tmp/tessarecord-cli-XXXXXX)"
+chmod 755 "$shared" && cp -r "$scene" "$shared/scene" && chmod 000 "$shared/scene/kvoTessa1A.txt"
+mkdir "$shared/closed" && chmod 000 "$shared/closed"
+if "${as_user[@]}" test -x "$tool"; then
+    "${as_user[@]}" "$tool" "$shared/scene" -o /tmp/none.gif 2>"$work/stderr"
+    [[ $? -eq 1 ]] && grep -qF "cannot read '$shared/scene/kvoTessa1A.txt': Permission denied" "$work/stderr" ||
+        fail "unreadable file: $(cat "$work/stderr")"
+    "${as_user[@]}" "$tool" "$shared/closed" -o /tmp/none.gif 2>"$work/stderr"
+    [[ $? -eq 1 ]] && grep -qF "cannot read the scene folder '$shared/closed': Permission denied" "$work/stderr" ||
+        fail "unreadable folder: $(cat "$work/stderr")"
+else
+    echo "skipped: unreadable files (nobody cannot run $tool)"
+fi
+rm -rf "$shared"
+
+# --- Processes and signals ---
+
+# pids_of NAME...: the process ids of processes whose command line is exactly NAME...
+pids_of() { ps -eo pid=,args= | awk -v want="$*" '{ pid = $1; $1 = ""; if (substr($0, 2) == want) print pid }'; }
+
+# The viewer's own children end with it: a wrapper's background job, after a success and after
+# a time-out of a viewer that never draws.
+printf '#!/bin/sh\nsleep 612 &\nexec "%s"\n' "$viewer" >"$work/wrap.sh"
+printf '#!/bin/sh\nsleep 613 &\nexec sleep 60\n' >"$work/mute.sh"
+chmod +x "$work/wrap.sh" "$work/mute.sh"
+rm -rf "$work/out" && mkdir "$work/out"
+(cd "$work/out" && "$tool" "$scene" -o t.gif --viewer "$work/wrap.sh" >/dev/null 2>"$work/stderr") ||
+    fail "the wrapped viewer: $(cat "$work/stderr")"
+expect 1 "waited 1 s for the first frame in $scene in vain" "$scene" -o t.gif --timeout 1 \
+    --viewer "$work/mute.sh"
+for left in $(pids_of sleep 612) $(pids_of sleep 613); do
+    fail "the viewer's child $(ps -o args= -p "$left") was left running" && kill "$left"
+done
+
+# A window that repaints for ever without finishing a frame: the deadline holds.
+start=$(now_ms)
+expect 1 "waited 2 s for the first frame on screen" "$scene" -o t.gif --timeout 2 --viewer "$standin"
+(($(now_ms) - start < 6000)) || fail "the 2 s deadline took $(($(now_ms) - start)) ms"
+[[ -z "$(pids_of "$standin")" ]] || fail "the stand-in was left running"
+
+# Signals ignored at the start stay ignored: nohup with SIGHUP, a background job with SIGINT.
+rm -rf "$work/out" && mkdir "$work/out" && cd "$work/out" || exit 1
+nohup "$tool" "$scene" --steps 4 -o n.gif --viewer "$viewer" >"$work/stdout" 2>"$work/stderr" &
+nohupped=$!
+"$tool" "$scene" --steps 4 -o b.gif --viewer "$viewer" >/dev/null 2>&1 &
+background=$!
+sleep 0.5
+kill -HUP "$nohupped" && kill -INT "$background"
+wait "$nohupped" || fail "nohup: SIGHUP stopped the run: $(cat "$work/stderr")"
+wait "$background" || fail "SIGINT stopped a background job"
+[[ -s n.gif && -s b.gif ]] || fail "nohup or background run wrote: $(ls -A)"
+cd "$work" || exit 1
+
+# SIGTERM in the first milliseconds: the handlers come before the first temporary file, so
+# nothing is left whenever it comes.
+for delay in 0.001 0.004 0.01 0.03 0.1; do
+    rm -rf "$work/out" && mkdir "$work/out"
+    (cd "$work/out" && exec "$tool" "$scene" --steps 50 -o 'f-%03d.png' --viewer "$viewer" 2>/dev/null) &
+    recorder=$!
+    sleep "$delay"
+    kill -TERM "$recorder"
+    wait "$recorder"
+    status=$?
+    [[ $status -eq 143 ]] || fail "SIGTERM after $delay s: exit status $status, expected 143"
+    [[ -z "$(ls -A "$work/out")" ]] || fail "SIGTERM after $delay s left: $(ls -A "$work/out" | head -3)"
+done
+
+# kill -9 two seconds in: the X server and the viewers die with it, and no temporary file
+# stays; a named temporary file of a run that died is removed by the next run into the folder.
+for output in out.gif 'f-%03d.png'; do
+    rm -rf "$work/out" && mkdir "$work/out"
+    (cd "$work/out" && exec "$tool" "$scene" --steps 399 -o "$output" --viewer "$viewer" 2>/dev/null) &
+    recorder=$!
+    sleep 2
+    children=$(ps -o pid= --ppid "$recorder")
+    [[ $(echo "$children" | wc -w) -ge 2 ]] || fail "kill -9: the X server and viewer did not run"
+    kill -KILL "$recorder"
+    wait "$recorder" 2>/dev/null
+    for _ in $(seq 30); do
+        alive=""
+        for pid in $children; do
+            kill -0 "$pid" 2>/dev/null && alive="$alive $pid"
+        done
+        [[ -z "$alive" ]] && break
+        sleep 0.1
+    done
+    [[ -z "$alive" ]] || fail "kill -9 ($output): still running 3 s later:$alive"
+    [[ -z "$(ls -A "$work/out")" ]] || fail "kill -9 ($output) left: $(ls -A "$work/out" | head -3)"
+done
+touch -d '1 hour ago' "$work/out/.tessarecord-Ab12Cd"
+(cd "$work/out" && "$tool" "$scene" -o t.gif --viewer "$viewer" >/dev/null) || fail "run after a dead run"
+[[ "$(ls -A "$work/out")" == t.gif ]] || fail "the dead run's file stayed: $(ls -A "$work/out")"
+
+# Ctrl-C while the GIF is encoded (the X server and viewer are gone by then): it stops within
+# half a second and says so.
+rm -rf "$work/out" && mkdir "$work/out"
+(cd "$work/out" && exec "$tool" "$scene" --steps 149 -o t.gif --viewer "$viewer" 2>"$work/stderr") &
+recorder=$!
+sleep 1
+while [[ -n "$(ps -o pid= --ppid "$recorder")" ]]; do
+    sleep 0.02
+done
+start=$(now_ms)
+kill -INT "$recorder"
+wait "$recorder"
+status=$?
+took=$(($(now_ms) - start))
+[[ $status -eq 130 ]] || fail "SIGINT while encoding: exit status $status, expected 130"
+((took < 500)) || fail "SIGINT while encoding took $took ms"
+grep -qF "stopped by signal 2 while encoding the GIF; nothing written" "$work/stderr" ||
+    fail "SIGINT while encoding: $(cat "$work/stderr")"
+[[ -z "$(ls -A "$work/out")" ]] || fail "SIGINT while encoding left: $(ls -A "$work/out")"
 
 finish "all tessarecord command line checks passed"

@@ -57,4 +57,21 @@ for pid in $(ps -eo pid=,args= | awk -v v="$viewer" '$2 == v {print $1}'); do
     fail "a viewer is still running: $pid"
 done
 
+# Several scene folders into one animation: nine turns of the 24-cell, one frame each, in the
+# order given, all from one X server.
+for i in 0 1 2 3 4 5 6 7 8; do
+    mkdir -p "sweep/0$i"
+    cp "$3/examples/24-cell/kvoTessa1F.txt" "sweep/0$i/"
+    printf '0.4 -0.3 0.2 1\n1\n3 %d 0 0 1 0 0 0\n' $((i * 10)) >"sweep/0$i/kvoTessa1A.txt"
+done
+"$tool" sweep/*/ -o sweep.gif --viewer "$viewer" >sweep.out || fail "recording nine folders failed"
+grep -qF "9 frames of 800x600 from 9 scene folders" sweep.out || fail "nine folders: $(cat sweep.out)"
+[[ "$(identify -format '%W x %H;' sweep.gif)" == "$(printf '800 x 600;%.0s' 1 2 3 4 5 6 7 8 9)" ]] ||
+    fail "sweep.gif: $(identify sweep.gif)"
+"${convert[@]}" sweep.gif -coalesce s-%d.png || fail "cannot read sweep.gif"
+[[ "$(md5sum s-?.png | awk '{print $1}' | sort -u | wc -l)" -eq 9 ]] || fail "sweep.gif frames repeat"
+# The fifth frame is the fifth folder's picture.
+"$tool" sweep/04 -o s4.png --viewer "$viewer" >/dev/null || fail "recording sweep/04 failed"
+[[ "$(compare -metric AE s4.png s-4.png null: 2>&1)" == 0 ]] || fail "frame 4 is not sweep/04"
+
 finish "tessarecord recorded the tesseract correctly"
