@@ -336,7 +336,13 @@ int main(int argc, char** argv) {
     } catch (const RecordError& e) {
         return fail(kExitFailure, e.what());
     }
-    for (const std::string& folder : foldersOf(targets)) {
+    std::vector<std::string> fileTargets;
+    for (const std::string& target : targets) {
+        if (targetKind(target) != TargetKind::kStream) {
+            fileTargets.push_back(target);
+        }
+    }
+    for (const std::string& folder : foldersOf(fileTargets)) {
         removeLeftovers(folder);
     }
     std::vector<std::unique_ptr<OutputFile>> files;

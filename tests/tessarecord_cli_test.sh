@@ -35,7 +35,7 @@ expect() {
 }
 
 "$tool" --help >"$work/help" 2>&1 || fail "--help exited non-zero"
-for word in SCENE_DIR --output --steps --keys --delay --viewer --console --force --version \
+for word in SCENE_DIR --output --steps --keys --delay --timeout --viewer --console --force --version \
     .gif .png %03d "Exit status"; do
     grep -qF -- "$word" "$work/help" || fail "--help does not mention '$word'"
 done
