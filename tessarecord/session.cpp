@@ -389,7 +389,7 @@ public:
     }
 
 private:
-    static constexpr size_t kScreens = 2;
+    static constexpr size_t kScreens = 2;  // one per viewer; g_viewerPids holds their ids
 
     // The first frame and each key's frame of the viewer running in screen.
     void recordFolder(Screen& screen) {
@@ -405,12 +405,12 @@ private:
         serverLog_ = std::tmpfile();
         const std::string size =
             std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
-        const std::vector<std::string> argv = {
-            settings_.xvfb, "-displayfd", std::to_string(displayPipe[1]),
-            "-screen",      "0",          size,
-            "-screen",      "1",          size,
-            "-nolisten",    "tcp",        "-noreset",
-            "-br"};
+        std::vector<std::string> argv = {settings_.xvfb, "-displayfd",
+                                         std::to_string(displayPipe[1])};
+        for (size_t i = 0; i < kScreens; ++i) {
+            argv.insert(argv.end(), {"-screen", std::to_string(i), size});
+        }
+        argv.insert(argv.end(), {"-nolisten", "tcp", "-noreset", "-br"});
         try {
             server_.start(argv, "", environmentWith(""), -1, serverLog_ ? fileno(serverLog_) : -1,
                           displayPipe[1], &g_serverPid);
@@ -479,7 +479,8 @@ private:
             throw RecordError("the virtual X server has no DAMAGE extension");
         }
         if (ScreenCount(dpy_) < static_cast<int>(kScreens)) {
-            throw RecordError("the virtual X server started with fewer than 2 screens");
+            throw RecordError("the virtual X server started with fewer than " +
+                              std::to_string(kScreens) + " screens");
         }
         for (size_t i = 0; i < kScreens; ++i) {
             // Damage on a root covers every window in it: the viewer's drawing is seen from
