@@ -3,7 +3,7 @@
 # the tesseract's 13 frames (--steps 12), the 120-cell's 36 frames (--steps 35) as GIFs, and a
 # sweep of 60 scene folders (the 24-cell turned 6 degrees further in each) into one GIF.
 # With --memory, also tessarecord's own peak memory (VmHWM) recording a scene whose figure
-# file is 200 MB, its console saved to a file (needs about 500 MB in the temporary folder).
+# file is 203 MB, its console saved to a file (needs about 500 MB in the temporary folder).
 #   scripts/measure-recording.sh [--repeat R] [--memory]
 # Builds build/tessarecord/tessarecord and build/tessaview first when needed.
 set -euo pipefail
@@ -56,7 +56,7 @@ echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 if [[ $memory -eq 1 ]]; then
     mkdir "$work/big"
     cp examples/tesseract/kvoTessa1A.txt "$work/big/"
-    # 90 polylines of 61000 vertices: 208 MB.
+    # 90 polylines of 61000 vertices: 203 MB.
     awk 'BEGIN { srand(1); printf "1\n1 0.5 0\n90\n";
                  line = sprintf("%.6f %.6f %.6f %.6f", rand() * 2 - 1, rand() * 2 - 1, rand() * 2 - 1, rand() * 2 - 1);
                  for (p = 0; p < 90; p++) { print 61000; for (v = 0; v < 61000; v++) print line } }' \
