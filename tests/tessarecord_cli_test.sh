@@ -292,7 +292,10 @@ touch -d '1 hour ago' "$work/out/.tessarecord-Ab12Cd"
 rm -rf "$work/out" && mkdir "$work/out"
 (cd "$work/out" && exec "$tool" "$scene" --steps 149 -o t.gif --viewer "$viewer" 2>"$work/stderr") &
 recorder=$!
-sleep 1
+for _ in $(seq 200); do
+    [[ -n "$(ps -o pid= --ppid "$recorder")" ]] && break
+    sleep 0.05
+done
 while [[ -n "$(ps -o pid= --ppid "$recorder")" ]]; do
     sleep 0.02
 done
