@@ -9,6 +9,7 @@
 #include "scene/scene_format.h"
 #include "tessascene/slice_writer.h"
 #include "tessascene/trails.h"
+#include "toolkit/shown_name.h"
 
 namespace {
 
@@ -202,6 +203,11 @@ bool runSlice(const EdgeGraph& figure, const SliceOptions& slice, const SliceOut
     EdgeGraph cut;
     int lineLoop = 0;
     std::size_t polylines = 0;
+    std::string folder = output.folder;
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    folder = shownName(folder);
 
     if (slice.sweep == 0) {
         const double offset = slice.plane.offset;
@@ -229,8 +235,8 @@ bool runSlice(const EdgeGraph& figure, const SliceOptions& slice, const SliceOut
         if (!written) {
             return false;
         }
-        std::cout << "Wrote " << output.folder << "/" << kFigureFileName << " and " << output.folder
-                  << "/" << kAffineFileName << ": the cut at " << planeText(slice, offset) << ", "
+        std::cout << "Wrote " << folder << "/" << kFigureFileName << " and " << folder << "/"
+                  << kAffineFileName << ": the cut at " << planeText(slice, offset) << ", "
                   << counted(cut.vertices.size(), "vertex", "vertices") << ", "
                   << counted(cut.edges.size(), "edge", "edges") << ", "
                   << counted(polylines, "polyline", "polylines") << " (line-loop " << lineLoop
@@ -262,8 +268,7 @@ bool runSlice(const EdgeGraph& figure, const SliceOptions& slice, const SliceOut
     std::cout << "Wrote " << counted(scenes.size(), "cut", "cuts") << " at " << measure(slice)
               << " from " << shown(first) << " to "
               << shown(extent.high - (extent.high - extent.low) / (slice.sweep + 1)) << " into "
-              << output.folder << "/000 to " << output.folder << "/"
-              << sweepFolderName(slice.sweep - 1) << " (at most " << largest
-              << " vertices in a cut)\n";
+              << folder << "/000 to " << folder << "/" << sweepFolderName(slice.sweep - 1)
+              << " (at most " << largest << " vertices in a cut)\n";
     return true;
 }

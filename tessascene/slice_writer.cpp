@@ -17,6 +17,7 @@
 
 #include "scene/scene_format.h"
 #include "tessascene/scene_writer.h"
+#include "toolkit/shown_name.h"
 
 namespace fs = std::filesystem;
 
@@ -76,14 +77,14 @@ bool holdsOnlySweep(const fs::path& folder, std::string& what) {
                               std::isdigit(static_cast<unsigned char>(name[1])) &&
                               std::isdigit(static_cast<unsigned char>(name[2]));
         if (!numbered || !it->is_directory(code) || it->is_symlink(code)) {
-            what = name;
+            what = shownName(name);
             return false;
         }
         for (fs::directory_iterator inner(it->path(), code), stop; !code && inner != stop;
              inner.increment(code)) {
             const std::string file = inner->path().filename().string();
             if (!sceneFileName(file) || inner->is_symlink(code) || !inner->is_regular_file(code)) {
-                what = name + "/" + file;
+                what = shownName(name + "/" + file);
                 return false;
             }
         }
@@ -140,9 +141,10 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
         trimmed.pop_back();
     }
     const fs::path dir(trimmed);
+    const std::string shown = shownName(trimmed);
     const std::string base = dir.filename().string();
     if (base.empty() || base == "." || base == ".." || trimmed == "/") {
-        error = "a sweep needs a folder of its own: give -o a new folder's name, not " + folder;
+        error = "a sweep needs a folder of its own: give -o a new folder's name, not " + shown;
         return false;
     }
     if (scenes.empty() || scenes.size() > 1000) {
@@ -158,26 +160,25 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
         exists = true;
         std::string what;
         if (S_ISLNK(info.st_mode)) {
-            error = folder + " is a symbolic link; a sweep is never written through a link: " +
+            error = shown + " is a symbolic link; a sweep is never written through a link: " +
                     "remove it or choose another folder";
             return false;
         }
         if (!S_ISDIR(info.st_mode)) {
-            error = folder + " exists and is not a folder: remove it or choose another folder";
+            error = shown + " exists and is not a folder: remove it or choose another folder";
             return false;
         }
         if (!replace) {
-            error = folder + " already exists; add --force to replace the sweep in it";
+            error = shown + " already exists; add --force to replace the sweep in it";
             return false;
         }
         if (!holdsOnlySweep(dir, what)) {
-            error = folder + " holds " + what +
-                    ", which is not part of a sweep; --force replaces " +
+            error = shown + " holds " + what + ", which is not part of a sweep; --force replaces " +
                     "only a sweep: remove it or choose another folder";
             return false;
         }
     } else if (errno != ENOENT) {
-        error = "cannot check " + folder + ": " + errnoText(errno);
+        error = "cannot check " + shown + ": " + errnoText(errno);
         return false;
     }
 
@@ -193,7 +194,8 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
             }
         }
         if (!fs::create_directories(parent, code) && !fs::is_directory(parent, code)) {
-            error = "cannot create the folder " + parent.string() + ": " + code.message();
+            error =
+                "cannot create the folder " + shownName(parent.string()) + ": " + code.message();
             return false;
         }
     }
@@ -218,13 +220,13 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
         if (::mkdir(candidate.c_str(), 0777) == 0) {
             temp = candidate;
         } else if (errno != EEXIST) {
-            error = "cannot create a folder beside " + folder + ": " + errnoText(errno);
+            error = "cannot create a shown beside " + shown + ": " + errnoText(errno);
             removeCreatedParents();
             return false;
         }
     }
     if (temp.empty()) {
-        error = "cannot find a free temporary name beside " + folder;
+        error = "cannot find a free temporary name beside " + shown;
         removeCreatedParents();
         return false;
     }
@@ -236,7 +238,7 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
     };
     lock.fd = ::open(temp.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0) {
-        error = "cannot open the folder " + temp.string() + ": " + errnoText(errno);
+        error = "cannot open the folder " + shownName(temp.string()) + ": " + errnoText(errno);
         return failed();
     }
 
@@ -251,7 +253,7 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
         }
     }
     if (::fsync(lock.fd) != 0) {
-        error = "cannot write " + temp.string() + ": " + errnoText(errno);
+        error = "cannot write " + shownName(temp.string()) + ": " + errnoText(errno);
         return failed();
     }
 
@@ -261,19 +263,19 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
         const int failure = errno;
         if (!exists || failure != EINVAL) {
             error = failure == EEXIST
-                        ? folder + " appeared while the sweep was written; run again"
-                        : "cannot rename the sweep to " + folder + ": " + errnoText(failure);
+                        ? shown + " appeared while the sweep was written; run again"
+                        : "cannot rename the sweep to " + shown + ": " + errnoText(failure);
             return failed();
         }
         // A file system without the swap: the old sweep moves aside, the new one in, the old
         // one goes.
         const fs::path aside = parent / ("." + base + kTempMark + randomToken());
         if (::renameat2(AT_FDCWD, dir.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0) {
-            error = "cannot replace " + folder + ": " + errnoText(errno);
+            error = "cannot replace " + shown + ": " + errnoText(errno);
             return failed();
         }
         if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, dir.c_str(), RENAME_NOREPLACE) != 0) {
-            error = "cannot replace " + folder + ": " + errnoText(errno);
+            error = "cannot replace " + shown + ": " + errnoText(errno);
             ::renameat2(AT_FDCWD, aside.c_str(), AT_FDCWD, dir.c_str(), RENAME_NOREPLACE);
             return failed();
         }
