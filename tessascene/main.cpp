@@ -140,8 +140,9 @@ a folder that holds a sweep, never a link.
 
 Exit status:
   0  the two files were written
-  1  the figure cannot be made, imported, fitted into a figure file or written, or the folder
-     already holds a scene file and --force is not given
+  1  the figure cannot be made, imported, fitted into a figure file or written, the
+     hyperplane misses it, or the folder already holds a scene file (or the sweep's folder
+     exists) and --force is not given
   2  wrong command line
 )";
 
