@@ -221,7 +221,7 @@ bool runSlice(const EdgeGraph& figure, const SliceOptions& slice, const SliceOut
             return false;
         }
         if (cut.vertices.empty()) {
-            error = planeText(slice, offset) + " meets no edge of the figure; " + range;
+            error = planeText(slice, offset) + " meets no edge or vertex of the figure; " + range;
             return false;
         }
         std::string notice;
@@ -269,6 +269,6 @@ bool runSlice(const EdgeGraph& figure, const SliceOptions& slice, const SliceOut
               << " from " << shown(first) << " to "
               << shown(extent.high - (extent.high - extent.low) / (slice.sweep + 1)) << " into "
               << folder << "/000 to " << folder << "/" << sweepFolderName(slice.sweep - 1)
-              << " (at most " << largest << " vertices in a cut)\n";
+              << " (at most " << counted(largest, "vertex", "vertices") << " in a cut)\n";
     return true;
 }
