@@ -1,3 +1,9 @@
+// The cut works on the figure's 2-faces rather than on a convex hull of the crossing points: a
+// convex face crossed by the hyperplane gives one segment between two points named by what they
+// are (a vertex, or the crossing on an edge), so which points coincide and which are joined
+// needs no tolerance beyond the one that says whether a vertex lies on the hyperplane, and
+// figures that are not convex (the torus grid, OFF files) are cut as well. A hull would have to
+// decide with tolerances which facets are coplanar and which nearby points are one.
 #include "tessascene/slice.h"
 
 #include <algorithm>
