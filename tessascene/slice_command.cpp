@@ -1,5 +1,7 @@
 #include "tessascene/slice_command.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -15,7 +17,8 @@ namespace {
 
 const char kAxes[] = "xyzq";
 
-// A whole number that is 0 or fits a 32-bit float as a normal number; nothing may follow it.
+// A number as strtod reads it that is 0 or fits a 32-bit float as a normal number; nothing may
+// follow it.
 bool parseValue(const std::string& text, double& value) {
     if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) {
         return false;
@@ -53,7 +56,8 @@ std::string planeText(const SliceOptions& slice, double offset) {
     return text;
 }
 
-// The scene texts of one cut; points counts the cut's vertices and edges its edges.
+// The scene texts of the cut of figure by plane; cut receives the cut, lineLoop how it is drawn
+// (as points when it has no edges) and polylines how many polylines it took.
 bool cutScene(const EdgeGraph& figure, const Hyperplane& plane, const SliceOutput& output,
               SceneTexts& texts, EdgeGraph& cut, int& lineLoop, std::size_t& polylines,
               std::string& error) {
