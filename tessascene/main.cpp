@@ -64,7 +64,7 @@ Commands:
   slice SOURCE      the cross-section of a figure by a hyperplane (below); SOURCE is a FIGURE
                     generate knows or a FILE import reads
 
-Options (for both commands; OPTION VALUE and OPTION=VALUE both work):
+Options (for every command; OPTION VALUE and OPTION=VALUE both work):
   -o, --output DIR          folder for the two files, created when missing (default: .)
   --force                   replace scene files already in the folder; without it a folder
                             that holds either file is refused
@@ -726,7 +726,7 @@ int run(int argc, char** argv) {
             scaleToCircumradius(graph, size);
         }
         if (graph.vertices.empty()) {
-            return fail(kExitBadFigure, options.operand + ": the figure has no vertices to cut");
+            return fail(kExitBadFigure, "the figure has no vertices to cut");
         }
         SliceOutput output{options.output, options.force, options.lineLoop, colour,
                            affinesFor(options)};
