@@ -210,25 +210,43 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
             }
         }
     };
-    removeStale(parent, base);
-
-    // The temporary folder, created exclusively and locked while this run lasts.
+    // Stale folders are removed and the new one is made and locked while the parent is locked,
+    // so that no run removes another's folder between its making and its locking.
     fs::path temp;
     OpenFolder lock;
-    for (int attempt = 0; attempt < 100 && temp.empty(); ++attempt) {
-        const fs::path candidate = parent / ("." + base + kTempMark + randomToken());
-        if (::mkdir(candidate.c_str(), 0777) == 0) {
-            temp = candidate;
-        } else if (errno != EEXIST) {
-            error = "cannot create a shown beside " + shown + ": " + errnoText(errno);
+    {
+        OpenFolder parentLock;
+        parentLock.fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (parentLock.fd < 0 || ::flock(parentLock.fd, LOCK_EX) != 0) {
+            error =
+                "cannot open the folder " + shownName(parent.string()) + ": " + errnoText(errno);
             removeCreatedParents();
             return false;
         }
-    }
-    if (temp.empty()) {
-        error = "cannot find a free temporary name beside " + shown;
-        removeCreatedParents();
-        return false;
+        removeStale(parent, base);
+        for (int attempt = 0; attempt < 100 && temp.empty(); ++attempt) {
+            const fs::path candidate = parent / ("." + base + kTempMark + randomToken());
+            if (::mkdir(candidate.c_str(), 0777) == 0) {
+                temp = candidate;
+            } else if (errno != EEXIST) {
+                error = "cannot create a folder beside " + shown + ": " + errnoText(errno);
+                removeCreatedParents();
+                return false;
+            }
+        }
+        if (temp.empty()) {
+            error = "cannot find a free temporary name beside " + shown;
+            removeCreatedParents();
+            return false;
+        }
+        lock.fd = ::open(temp.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0) {
+            error = "cannot open the folder " + shownName(temp.string()) + ": " + errnoText(errno);
+            std::error_code ignored;
+            fs::remove_all(temp, ignored);
+            removeCreatedParents();
+            return false;
+        }
     }
     const auto failed = [&] {
         std::error_code ignored;
@@ -236,11 +254,6 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
         removeCreatedParents();
         return false;
     };
-    lock.fd = ::open(temp.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0) {
-        error = "cannot open the folder " + shownName(temp.string()) + ": " + errnoText(errno);
-        return failed();
-    }
 
     for (std::size_t i = 0; i < scenes.size(); ++i) {
         const std::string name = sweepFolderName(static_cast<int>(i));
