@@ -252,6 +252,10 @@ done
 printf '4OFF\n4 1 0\n0 0 0 -1\n1 0 0 -1\n1 1 0 1\n0 1 0 1\n4 0 1 2 3\n' >"$work/square.off"
 "$tool" slice "$work/square.off" --size keep --at q=0 -o "$work/cut-off" >/dev/null || fail "slice OFF"
 [[ "$(cut_counts "$work/cut-off/kvoTessa1F.txt")" == "2 1 1" ]] || fail "the cut of an OFF face"
+printf 'x,y,z,q\n0,0,0,-1\n1,0,0,1\n2,0,0,-1\n' >"$work/zigzag.csv"
+"$tool" slice "$work/zigzag.csv" --size keep --at q=0 -o "$work/cut-table" >/dev/null || fail "slice table"
+[[ "$(tail -n 2 "$work/cut-table/kvoTessa1F.txt" | paste -sd'|')" == "0.5 0 0 0|1.5 0 0 0" &&
+    "$(head -n 1 "$work/cut-table/kvoTessa1F.txt")" == 3 ]] || fail "the cut of a table's path"
 expect 1 "q = 5 does not meet the figure; its q runs from -1 to 1" slice tesseract --at q=5
 expect 1 "N.P = 9 (N = 1,1,0,0) does not meet the figure; its N.P runs from -2 to 2" \
     slice tesseract --hyperplane 1,1,0,0:9
