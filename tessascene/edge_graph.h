@@ -13,6 +13,9 @@ struct EdgeGraph {
     std::vector<std::pair<int, int>> edges;       // first < second, each pair once
     // For an imported figure, the line of the file where each vertex starts; empty otherwise.
     std::vector<long> vertexLines;
+    // The 2-faces, each a polygon as its vertex indices in order around it (at least 3); empty
+    // for a figure of curves only. The cross-section cuts these.
+    std::vector<std::vector<int>> faces;
 
     // Adds a vertex; returns its index.
     int addVertex(double x, double y, double z, double q) {

@@ -461,6 +461,7 @@ private:
             expect("faces", f, faceCount);
             int first = 0;
             int previous = 0;
+            std::vector<int> corners;
             const auto visit = [&](long long position, int index) {
                 if (position == 0) {
                     first = index;
@@ -468,12 +469,16 @@ private:
                     graph.addEdge(previous, index);
                 }
                 previous = index;
+                corners.push_back(index);
             };
             if (!readIndexList("face " + std::to_string(f), vertexCount, "vertex", "vertices",
                                visit)) {
                 return false;
             }
             graph.addEdge(previous, first);  // closes the polygon; a loop for a 1-vertex face
+            if (corners.size() >= 3) {       // a polygon; shorter "faces" are points and segments
+                graph.faces.push_back(std::move(corners));
+            }
         }
 
         for (long long c = 0; c < cellCount; ++c) {

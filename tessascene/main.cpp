@@ -20,6 +20,7 @@
 #include "tessascene/polytopes.h"
 #include "tessascene/scene_writer.h"
 #include "tessascene/simplify.h"
+#include "tessascene/slice_command.h"
 #include "tessascene/table_import.h"
 #include "tessascene/text_input.h"
 #include "tessascene/trails.h"
@@ -33,6 +34,7 @@ constexpr int kExitUsage = 2;
 
 const std::string kHelp = std::string(R"(Usage: tessascene generate FIGURE [OPTIONS]
        tessascene import FILE [OPTIONS]
+       tessascene slice SOURCE (--at AXIS=C | --hyperplane NX,NY,NZ,NQ:C | --sweep N) [OPTIONS]
        tessascene --help | --version
 
 Writes the viewer's scene files )") +
@@ -59,8 +61,10 @@ Commands:
                         (default 2,8), each a polygon of 40 edges
   import FILE       a 4D figure in an OFF-family text file (4OFF, nOFF with n = 4, 4VECT, 4SKEL),
                     whose faces and polylines become edges, or a table of 4D points (below)
+  slice SOURCE      the cross-section of a figure by a hyperplane (below); SOURCE is a FIGURE
+                    generate knows or a FILE import reads
 
-Options (for both commands; OPTION VALUE and OPTION=VALUE both work):
+Options (for every command; OPTION VALUE and OPTION=VALUE both work):
   -o, --output DIR          folder for the two files, created when missing (default: .)
   --force                   replace scene files already in the folder; without it a folder
                             that holds either file is refused
@@ -83,7 +87,16 @@ Options (for both commands; OPTION VALUE and OPTION=VALUE both work):
   -h, --help                show this help and exit
   --version                 show the version and exit
 
-Options for point tables (import only):
+Options for slice (the options above keep their meaning):
+  --at AXIS=C               cut with the hyperplane AXIS = C, AXIS one of x y z q; C is measured
+                            in the coordinates the figure is written in, after --size
+  --hyperplane NX,NY,NZ,NQ:C
+                            cut with the hyperplane of the points P with N.P = C, N not 0
+  --sweep N                 N cuts (1 to 1000) evenly spaced strictly inside the figure along
+                            the direction of --at AXIS or --hyperplane NX,NY,NZ,NQ given without
+                            C (default: q), one scene folder each: DIR/000, DIR/001, ...
+
+Options for point tables (import and slice):
   --columns A,B,C,D         the columns of x, y, z and q, by header name or number from 1
                             (default: the first four columns that hold numbers)
   --group COLUMN            start a new polyline wherever this column's value changes
@@ -114,10 +127,22 @@ line reports the points in, the vertices kept and the largest distance of any po
 drawn line, also as a percentage of the diagonal of the data's bounding box. With line-loop 1
 each polyline is drawn closed; line-loop 3 draws every point and is not simplified.
 
+Cross-sections: a figure with 2-faces (the generated polytopes and duoprisms, the Clifford
+torus grid, OFF files with faces) is cut into edges: each face the hyperplane crosses gives a
+segment, and edges lying in the hyperplane stay. A figure of curves (3-sphere, SKEL and VECT
+files, point tables) gives the points where its edges cross, drawn as points (line-loop 3), as
+is a cut without edges, such as a single vertex. The cut's vertices are written in 4D, on the
+hyperplane, so the viewer projects them as it projects the figure. A hyperplane that misses the
+figure is refused with the range that meets it. Every cut of a sweep keeps the figure's scale and
+place, so the frames line up. A sweep is written into a temporary folder beside DIR and renamed
+to DIR when complete; an existing DIR is kept unless --force is given, and --force replaces only
+a folder that holds a sweep, never a link.
+
 Exit status:
   0  the two files were written
-  1  the figure cannot be made, imported, fitted into a figure file or written, or the folder
-     already holds a scene file and --force is not given
+  1  the figure cannot be made, imported, fitted into a figure file or written, the
+     hyperplane misses it, or the folder already holds a scene file (or the sweep's folder
+     exists) and --force is not given
   2  wrong command line
 )";
 
@@ -145,6 +170,7 @@ struct Options {
     bool center = false;
     bool noSimplify = false;
     TableOptions table;
+    SliceOptions slice;  // --at, --hyperplane, --sweep
 };
 
 // What generate knows about one figure.
@@ -321,10 +347,11 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
             error = "option --force takes no value";
             return false;
         }
+        const bool sliceOption = isSliceOption(arg);  // slice: tessascene/slice_command.cpp
         static const char* const kValued[] = {"-o",          "--output",     "--size",  "--color",
                                               "--line-loop", "--projection", "--scale", "--rotate",
                                               "--spin",      "--columns",    "--group"};
-        bool known = false;
+        bool known = sliceOption;
         for (const char* name : kValued) {
             known = known || arg == name;
         }
@@ -349,7 +376,13 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
                     "1.2e-38 to 3.4e+38 in size)";
             return false;
         }
-        if (arg == "-o" || arg == "--output") {
+        if (sliceOption) {
+            std::string problem;
+            if (!parseSliceOption(arg, value, options.slice, problem)) {
+                error = bad + problem;
+                return false;
+            }
+        } else if (arg == "-o" || arg == "--output") {
             if (value.empty()) {
                 error = bad + "expected a folder";
                 return false;
@@ -421,16 +454,19 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
     }
 
     if (operands.empty()) {
-        error = "missing command: generate or import";
+        error = "missing command: generate, import or slice";
         return false;
     }
     options.command = operands[0];
-    if (options.command != "generate" && options.command != "import") {
+    if (options.command != "generate" && options.command != "import" &&
+        options.command != "slice") {
         error = "unknown command '" + options.command + "'";
         return false;
     }
     if (operands.size() < 2) {
-        error = options.command == "generate" ? "generate needs a FIGURE" : "import needs a FILE";
+        error = options.command == "generate" ? "generate needs a FIGURE"
+                : options.command == "import" ? "import needs a FILE"
+                                              : "slice needs a SOURCE, a FIGURE or a FILE";
         return false;
     }
     if (operands.size() > 2) {
@@ -441,6 +477,9 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
     if (options.command == "generate" &&
         (!options.table.columns.empty() || !options.table.group.empty() || options.noSimplify)) {
         error = "--columns, --group and --no-simplify are for imported point tables";
+        return false;
+    }
+    if (!checkSliceOptions(options.command, options.slice, error)) {
         return false;
     }
     if (!options.spinGiven) {
@@ -478,6 +517,18 @@ bool findGenerator(const std::string& request, const Generator*& found, int& a, 
         return true;
     }
     error = "unknown figure '" + name + "'; see tessascene --help";
+    return false;
+}
+
+// Whether source (NAME or NAME:A,B) names a figure generate knows; slice generates such a source
+// and imports any other.
+bool namesGenerator(const std::string& source) {
+    const std::string name = source.substr(0, source.find(':'));
+    for (const Generator& g : generators()) {
+        if (name == g.name) {
+            return true;
+        }
+    }
     return false;
 }
 
@@ -640,7 +691,8 @@ int run(int argc, char** argv) {
     bool isTable = false;
     double size = kImportSize;  // 0: keep the coordinates
     std::array<double, 3> colour = kImportColour;
-    if (options.command == "generate") {
+    if (options.command == "generate" ||
+        (options.command == "slice" && namesGenerator(options.operand))) {
         const Generator* generator = nullptr;
         int a = 0, b = 0;
         if (!findGenerator(options.operand, generator, a, b, error)) {
@@ -657,6 +709,29 @@ int run(int argc, char** argv) {
     }
     if (options.colour) {
         colour = *options.colour;
+    }
+
+    // slice: the figure is placed and scaled as generate and import would write it, then cut
+    // (tessascene/slice_command.cpp).
+    if (options.command == "slice") {
+        if (isTable) {
+            graph = graphFromPaths(table.paths, options.lineLoop == kLineLoopClosed);
+            if (options.center || size > 0.0) {
+                shiftPoints(graph.vertices, table.box.centre());
+            }
+        } else if (options.center) {
+            centreGraph(graph);
+        }
+        if (size > 0.0) {
+            scaleToCircumradius(graph, size);
+        }
+        if (graph.vertices.empty()) {
+            return fail(kExitBadFigure, "the figure has no vertices to cut");
+        }
+        SliceOutput output{options.output, options.force, options.lineLoop, colour,
+                           affinesFor(options)};
+        return runSlice(graph, options.slice, output, error) ? kExitOk
+                                                             : fail(kExitBadFigure, error);
     }
 
     SceneFigure figure;

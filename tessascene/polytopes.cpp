@@ -67,16 +67,112 @@ private:
     std::set<Coords> points_;
 };
 
-// The graph of the given points, edges between nearest pairs, scaled to circumradius 1.
-EdgeGraph regularPolytope(const PointSet& points) {
+// Whether the points (at least 3) lie in one plane, within tolerance (a length): every point's
+// distance from the plane through the first three.
+bool coplanar(const std::vector<Coords>& points, double tolerance) {
+    // An orthonormal basis u, w of the plane through points 0, 1, 2 (Gram-Schmidt).
+    Coords u{}, w{};
+    double uu = 0.0;
+    for (int c = 0; c < 4; ++c) {
+        u[c] = points[1][c] - points[0][c];
+        uu += u[c] * u[c];
+    }
+    double uw = 0.0;
+    for (int c = 0; c < 4; ++c) {
+        u[c] /= std::sqrt(uu);
+        uw += u[c] * (points[2][c] - points[0][c]);
+    }
+    double ww = 0.0;
+    for (int c = 0; c < 4; ++c) {
+        w[c] = points[2][c] - points[0][c] - uw * u[c];
+        ww += w[c] * w[c];
+    }
+    if (!(ww > tolerance * tolerance)) {
+        return false;  // the first three are collinear: no polygon
+    }
+    for (int c = 0; c < 4; ++c) {
+        w[c] /= std::sqrt(ww);
+    }
+    for (std::size_t i = 3; i < points.size(); ++i) {
+        Coords d{};
+        double du = 0.0, dw = 0.0;
+        for (int c = 0; c < 4; ++c) {
+            d[c] = points[i][c] - points[0][c];
+            du += d[c] * u[c];
+            dw += d[c] * w[c];
+        }
+        double rest = 0.0;
+        for (int c = 0; c < 4; ++c) {
+            const double r = d[c] - du * u[c] - dw * w[c];
+            rest += r * r;
+        }
+        if (rest > tolerance * tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The 2-faces of a regular polytope whose faces are sides-gons: the plane cycles of that many
+// edges. In the regular polytopes' edge graphs these are exactly the 2-faces (the tests count
+// them against the known face numbers). Each face is found once, from its smallest vertex, in
+// the direction of its smaller neighbour.
+std::vector<std::vector<int>> planeCycles(const EdgeGraph& graph, int sides) {
+    const int n = static_cast<int>(graph.vertices.size());
+    std::vector<std::vector<int>> neighbours(n);
+    for (const auto& e : graph.edges) {
+        neighbours[e.first].push_back(e.second);
+        neighbours[e.second].push_back(e.first);
+    }
+    const double tolerance = 1e-9 * std::max(circumradius(graph), 1e-300);
+    std::vector<std::vector<int>> faces;
+    std::vector<int> path;
+    std::vector<Coords> corners;
+    // Extends path (which starts at its smallest vertex) by vertices above path[0].
+    const auto extend = [&](const auto& self) -> void {
+        const int last = path.back();
+        if (static_cast<int>(path.size()) == sides) {
+            const auto& around = neighbours[last];
+            if (path[1] < last &&
+                std::find(around.begin(), around.end(), path[0]) != around.end()) {
+                corners.clear();
+                for (int v : path) {
+                    corners.push_back(graph.vertices[v]);
+                }
+                if (coplanar(corners, tolerance)) {
+                    faces.push_back(path);
+                }
+            }
+            return;
+        }
+        for (int next : neighbours[last]) {
+            if (next > path[0] && std::find(path.begin(), path.end(), next) == path.end()) {
+                path.push_back(next);
+                self(self);
+                path.pop_back();
+            }
+        }
+    };
+    for (int start = 0; start < n; ++start) {
+        path.assign(1, start);
+        extend(extend);
+    }
+    return faces;
+}
+
+// The graph of the given points, edges between nearest pairs and 2-faces of the given number of
+// sides, scaled to circumradius 1.
+EdgeGraph regularPolytope(const PointSet& points, int sides) {
     EdgeGraph graph = points.toGraph();
     connectNearestPairs(graph);
+    graph.faces = planeCycles(graph, sides);
     scaleToCircumradius(graph, 1.0);
     return graph;
 }
 
-// The m x n torus grid with the polygon radii r1 (angle a, xy plane) and r2 (angle b, zq plane).
-EdgeGraph torusGrid(int m, int n, double r1, double r2) {
+// The m x n torus grid with the polygon radii r1 (angle a, xy plane) and r2 (angle b, zq plane),
+// its quadrilaterals as faces; closed adds the m-gons and n-gons that close a duoprism.
+EdgeGraph torusGrid(int m, int n, double r1, double r2, bool closed) {
     EdgeGraph graph;
     for (int i = 0; i < m; ++i) {
         const double a = kTwoPi * i / m;
@@ -90,6 +186,22 @@ EdgeGraph torusGrid(int m, int n, double r1, double r2) {
             const int here = i * n + j;
             graph.addEdge(here, ((i + 1) % m) * n + j);
             graph.addEdge(here, i * n + (j + 1) % n);
+            graph.faces.push_back({here, ((i + 1) % m) * n + j, ((i + 1) % m) * n + (j + 1) % n,
+                                   i * n + (j + 1) % n});
+        }
+    }
+    if (closed) {
+        for (int j = 0; j < n; ++j) {  // the m-gon at angle b number j
+            graph.faces.emplace_back();
+            for (int i = 0; i < m; ++i) {
+                graph.faces.back().push_back(i * n + j);
+            }
+        }
+        for (int i = 0; i < m; ++i) {  // the n-gon at angle a number i
+            graph.faces.emplace_back();
+            for (int j = 0; j < n; ++j) {
+                graph.faces.back().push_back(i * n + j);
+            }
         }
     }
     scaleToCircumradius(graph, 1.0);
@@ -174,6 +286,7 @@ EdgeGraph makeFiveCell() {
     graph.addVertex(-1, -1, 1, low);
     graph.addVertex(0, 0, 0, 4.0 / std::sqrt(5.0));
     connectNearestPairs(graph);
+    graph.faces = planeCycles(graph, 3);
     scaleToCircumradius(graph, 1.0);
     return graph;
 }
@@ -181,19 +294,19 @@ EdgeGraph makeFiveCell() {
 EdgeGraph makeTesseract() {
     PointSet points;
     points.addPermutations({1, 1, 1, 1}, false);
-    return regularPolytope(points);
+    return regularPolytope(points, 4);
 }
 
 EdgeGraph makeSixteenCell() {
     PointSet points;
     points.addPermutations({1, 0, 0, 0}, false);
-    return regularPolytope(points);
+    return regularPolytope(points, 3);
 }
 
 EdgeGraph makeTwentyFourCell() {
     PointSet points;
     points.addPermutations({1, 1, 0, 0}, false);
-    return regularPolytope(points);
+    return regularPolytope(points, 3);
 }
 
 EdgeGraph makeSixHundredCell() {
@@ -201,7 +314,7 @@ EdgeGraph makeSixHundredCell() {
     points.addPermutations({1, 0, 0, 0}, false);                     // 8
     points.addPermutations({0.5, 0.5, 0.5, 0.5}, false);             // 16
     points.addPermutations({kPhi / 2, 0.5, 0.5 / kPhi, 0.0}, true);  // 96
-    return regularPolytope(points);
+    return regularPolytope(points, 3);
 }
 
 EdgeGraph makeOneTwentyCell() {
@@ -216,16 +329,16 @@ EdgeGraph makeOneTwentyCell() {
     points.addPermutations({0, 1 / phi2, 1, phi2}, true);                 // 96
     points.addPermutations({0, 1 / kPhi, kPhi, root5}, true);             // 96
     points.addPermutations({1 / kPhi, 1, kPhi, 2}, true);                 // 192
-    return regularPolytope(points);
+    return regularPolytope(points, 5);
 }
 
 EdgeGraph makeDuoprism(int p, int q) {
     // Polygon radii that give both polygons the edge length 1.
-    return torusGrid(p, q, 0.5 / std::sin(kTwoPi / 2 / p), 0.5 / std::sin(kTwoPi / 2 / q));
+    return torusGrid(p, q, 0.5 / std::sin(kTwoPi / 2 / p), 0.5 / std::sin(kTwoPi / 2 / q), true);
 }
 
 EdgeGraph makeCliffordTorus(int m, int n) {
-    return torusGrid(m, n, 1.0, 1.0);
+    return torusGrid(m, n, 1.0, 1.0, false);
 }
 
 EdgeGraph makeHopfCircles(int rings, int circles, int segments) {

@@ -1,24 +1,26 @@
 // Generators of 4D wireframes: the six regular convex polytopes, duoprisms, a Clifford torus and
 // Hopf circles on the 3-sphere. Every figure is centred on the origin with circumradius 1; scale
-// it with scaleToCircumradius.
+// it with scaleToCircumradius. The polytopes, duoprisms and the torus grid come with their
+// 2-faces (EdgeGraph::faces); the Hopf circles are curves and have none.
 #pragma once
 
 #include "tessascene/edge_graph.h"
 
 // Regular polytopes, with edges between the vertex pairs at the shortest distance.
-EdgeGraph makeFiveCell();        // 5 vertices, 10 edges
-EdgeGraph makeTesseract();       // 16 vertices, 32 edges
-EdgeGraph makeSixteenCell();     // 8 vertices, 24 edges
-EdgeGraph makeTwentyFourCell();  // 24 vertices, 96 edges
-EdgeGraph makeOneTwentyCell();   // 600 vertices, 1200 edges
-EdgeGraph makeSixHundredCell();  // 120 vertices, 720 edges
+EdgeGraph makeFiveCell();        // 5 vertices, 10 edges, 10 triangles
+EdgeGraph makeTesseract();       // 16 vertices, 32 edges, 24 squares
+EdgeGraph makeSixteenCell();     // 8 vertices, 24 edges, 32 triangles
+EdgeGraph makeTwentyFourCell();  // 24 vertices, 96 edges, 96 triangles
+EdgeGraph makeOneTwentyCell();   // 600 vertices, 1200 edges, 720 pentagons
+EdgeGraph makeSixHundredCell();  // 120 vertices, 720 edges, 1200 triangles
 
 // The uniform p,q-duoprism: a p-gon in the xy plane times a q-gon in the zq plane, all edges of
-// one length. p, q >= 3; p * q vertices and 2 * p * q edges.
+// one length. p, q >= 3; p * q vertices, 2 * p * q edges, p * q squares, q p-gons and p q-gons.
 EdgeGraph makeDuoprism(int p, int q);
 
 // An m x n grid on the Clifford torus (cos a, sin a, cos b, sin b) / sqrt 2, with m steps of a
-// and n steps of b, each grid cell a quadrilateral. m, n >= 3; m * n vertices, 2 * m * n edges.
+// and n steps of b, each grid cell a quadrilateral. m, n >= 3; m * n vertices, 2 * m * n edges,
+// m * n quadrilateral faces (a rectangle each).
 EdgeGraph makeCliffordTorus(int m, int n);
 
 // Great circles of the Hopf fibration of the 3-sphere: the fibres over `circles` points evenly

@@ -227,4 +227,78 @@ for made in "$work/examples"/*/; do
         fail "examples/$name differs from a fresh generation: run scripts/make-examples.sh"
 done
 
+# ---- slice: cross-sections and sweeps ----
+# cut_counts FILE: the distinct vertices and edges of a written figure, and the distinct q values.
+cut_counts() {
+    awk 'NR == 1 { loop = $1 } NR <= 3 { next } NF == 1 { prev = ""; next }
+         { v = $0; seen[v] = 1; qs[$4] = 1
+           if (prev != "" && loop != 3) { edges[prev < v ? prev "|" v : v "|" prev] = 1 }
+           prev = v }
+         END { print length(seen), length(edges), length(qs) }' "$1"
+}
+for word in slice --at --hyperplane --sweep; do
+    grep -qF -- "$word" "$work/help" || fail "--help does not mention '$word'"
+done
+for row in "tesseract:8 12" "16-cell:6 12" "24-cell:12 24" "5-cell:4 6" "clifford-torus:32 32"; do
+    figure="${row%%:*}"
+    "$tool" slice "$figure" --at q=0 -o "$work/cut-$figure" >/dev/null || fail "slice $figure failed"
+    got="$(cut_counts "$work/cut-$figure/kvoTessa1F.txt")"
+    [[ "$got" == "${row#*:} 1" ]] || fail "slice $figure --at q=0: got '$got', expected '${row#*:} 1'"
+    awk 'NR > 3 && NF == 4 && $4 != 0 { exit 1 }' "$work/cut-$figure/kvoTessa1F.txt" ||
+        fail "slice $figure --at q=0 wrote a vertex off q = 0"
+done
+"$tool" slice 3-sphere --at q=0.5 -o "$work/cut-hopf" >/dev/null || fail "slice 3-sphere failed"
+[[ "$(head -n 1 "$work/cut-hopf/kvoTessa1F.txt")" == 3 ]] || fail "the cut of curves is not points"
+printf '4OFF\n4 1 0\n0 0 0 -1\n1 0 0 -1\n1 1 0 1\n0 1 0 1\n4 0 1 2 3\n' >"$work/square.off"
+"$tool" slice "$work/square.off" --size keep --at q=0 -o "$work/cut-off" >/dev/null || fail "slice OFF"
+[[ "$(cut_counts "$work/cut-off/kvoTessa1F.txt")" == "2 1 1" ]] || fail "the cut of an OFF face"
+printf 'x,y,z,q\n0,0,0,-1\n1,0,0,1\n2,0,0,-1\n' >"$work/zigzag.csv"
+"$tool" slice "$work/zigzag.csv" --size keep --at q=0 -o "$work/cut-table" >/dev/null || fail "slice table"
+[[ "$(tail -n 2 "$work/cut-table/kvoTessa1F.txt" | paste -sd'|')" == "0.5 0 0 0|1.5 0 0 0" &&
+    "$(head -n 1 "$work/cut-table/kvoTessa1F.txt")" == 3 ]] || fail "the cut of a table's path"
+expect 1 "q = 5 does not meet the figure; its q runs from -1 to 1" slice tesseract --at q=5
+expect 1 "N.P = 9 (N = 1,1,0,0) does not meet the figure; its N.P runs from -2 to 2" \
+    slice tesseract --hyperplane 1,1,0,0:9
+expect 2 "the normal 0,0,0,0 gives no hyperplane" slice tesseract --hyperplane 0,0,0,0:1
+expect 2 "bad value 'q=nan' for --at" slice tesseract --at q=nan
+expect 2 "bad value 'x=inf' for --at" slice tesseract --at x=inf
+expect 2 "bad value '1,inf,0,0:0' for --hyperplane" slice tesseract --hyperplane 1,inf,0,0:0
+expect 2 "bad value '1,0,0,0:nan' for --hyperplane" slice tesseract --hyperplane 1,0,0,0:nan
+expect 2 "slice needs a hyperplane" slice 24-cell
+expect 2 "without a value C" slice 24-cell --sweep 3 --at q=0
+expect 2 "are for the slice command" generate 24-cell --at q=0
+
+# A sweep: nine folders, each one cut at its own q, evenly spaced strictly inside -1.41 to 1.41.
+sweep="$work/sweep"
+"$tool" slice 24-cell --sweep 9 -o "$sweep" >/dev/null || fail "the 24-cell sweep failed"
+levels=""
+for k in 0 1 2 3 4 5 6 7 8; do
+    file="$sweep/00$k/kvoTessa1F.txt"
+    [[ -f "$file" && -f "$sweep/00$k/kvoTessa1A.txt" ]] || fail "the sweep lacks folder 00$k"
+    [[ "$(cut_counts "$file" | cut -d' ' -f3)" == 1 ]] || fail "sweep cut 00$k is not at one q"
+    levels+="$(awk 'NR == 5 { print $4 }' "$file") "
+done
+[[ "$levels" == "-1.13137 -0.848528 -0.565685 -0.282843 0 0.282843 0.565685 0.848528 1.13137 " ]] ||
+    fail "the sweep's levels are $levels"
+[[ "$(ls -A "$sweep" | wc -l)" == 9 ]] || fail "the sweep holds more than its nine folders"
+before="$(cd "$sweep" && find . -type f -exec md5sum {} + | sort)"
+"$tool" slice 24-cell --sweep 4 -o "$sweep" >/dev/null 2>"$work/stderr"
+[[ $? -eq 1 ]] && grep -qF "add --force" "$work/stderr" || fail "an existing sweep was not kept"
+"$tool" slice 24-cell --sweep 4 --line-loop 1 --force -o "$sweep" >/dev/null 2>&1 &&
+    fail "a sweep that cannot be laid out succeeded"
+[[ "$(cd "$sweep" && find . -type f -exec md5sum {} + | sort)" == "$before" ]] ||
+    fail "a refused or failed sweep changed the folder"
+[[ -z "$(ls -A "$work" | grep '^\.sweep\.tmp-')" ]] || fail "a failed sweep left its temporary folder"
+"$tool" slice 24-cell --sweep 3 --force -o "$sweep/" >/dev/null || fail "--force did not replace"
+[[ "$(ls "$sweep" | paste -sd' ')" == "000 001 002" ]] || fail "the replaced sweep holds $(ls "$sweep")"
+mkdir -p "$work/.sweep.tmp-AAAAAAAAAAAA/000"  # what a sweep stopped by a kill leaves
+"$tool" slice 24-cell --sweep 3 --force -o "$sweep" >/dev/null || fail "a sweep beside a stale one"
+[[ ! -e "$work/.sweep.tmp-AAAAAAAAAAAA" ]] || fail "a stopped sweep's folder was not removed"
+ln -s "$sweep" "$work/link"
+"$tool" slice 24-cell --sweep 2 --force -o "$work/link" >/dev/null 2>"$work/stderr"
+[[ $? -eq 1 ]] && grep -qF "symbolic link" "$work/stderr" || fail "a sweep went through a link"
+mkdir "$work/mine" && touch "$work/mine/notes.txt"
+"$tool" slice 24-cell --sweep 2 --force -o "$work/mine" >/dev/null 2>"$work/stderr"
+[[ $? -eq 1 && -f "$work/mine/notes.txt" ]] || fail "--force replaced a folder that is no sweep"
+
 finish "all tessascene command-line checks passed"
