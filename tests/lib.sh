@@ -43,11 +43,12 @@ synced_before_named() {
         function file(fd) { return open[pid ":" fd] }
         BEGIN { for (i = split(names, list, " "); i > 0; i--) wanted[list[i]] = 1 }
         / <unfinished \.\.\.>$/ { sub(/ <unfinished \.\.\.>$/, ""); held[$1] = $0; next }
-        $2 == "<..." { rest = $0; sub(/^[0-9]+ <\.\.\. [a-z0-9_]+ resumed>/, "", rest); $0 = held[$1] rest }
-        !match($0, /^[0-9]+ [a-z0-9_]+\(/) { next }
+        $2 == "<..." { rest = $0; sub(/^[0-9]+ +<\.\.\. [a-z0-9_]+ resumed>/, "", rest); $0 = held[$1] rest }
+        !match($0, /^[0-9]+ +[a-z0-9_]+\(/) { next }
         {
             pid = $1
-            call = substr($0, length(pid) + 2, RLENGTH - length(pid) - 2)
+            call = substr($0, 1, RLENGTH - 1)
+            sub(/^[0-9]+ +/, "", call)
             n = split($0, parts, /\) += /)
             if (parts[n] !~ /^[0-9]/) next  # failed calls change nothing
             args = substr($0, RLENGTH + 1, length($0) - RLENGTH - length(parts[n]))
