@@ -91,7 +91,8 @@ under "$work/png.trace" "$tool" "$scene" --steps 1 -o 'p-%d.png' --viewer "$view
     fail "recording PNG frames failed"
 [[ "$(identify -format '%T,' d.gif 2>&1)" == "50,50,50," ]] ||
     fail "--delay 500 should give 50 cs per frame: $(identify -format '%T,' d.gif 2>&1)"
-[[ "$(grep -c '^==============================$' d.txt)" -eq 3 ]] || fail "--force kept the old d.txt"
+[[ "$(head -n 1 d.txt)" != old && "$(grep -c '^==============================$' d.txt)" -ge 3 ]] ||
+    fail "--force kept the old d.txt"
 if [[ -n "$strace_runs" ]]; then
     synced_before_named "$work/gif.trace" d.gif d.txt || fail "the GIF or console file not fsync'd"
     synced_before_named "$work/png.trace" p-0.png p-1.png || fail "the PNG frames not fsync'd"
