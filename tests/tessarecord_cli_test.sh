@@ -310,4 +310,15 @@ grep -qF "stopped by signal 2 while encoding the GIF; nothing written" "$work/st
     fail "SIGINT while encoding: $(cat "$work/stderr")"
 [[ -z "$(ls -A "$work/out")" ]] || fail "SIGINT while encoding left: $(ls -A "$work/out")"
 
+
+# --- Option limits ---
+# --delay from 10 ms to 655350 ms (65535 cs, the most a GIF holds): the ends are taken (the run
+# goes on to fail on the missing scene), the values past them refused.
+for delay in 10 655350; do
+    expect 1 "the scene folder '$work/none' does not exist" "$work/none" -o t.gif --delay "$delay"
+done
+for delay in 9 655351; do
+    expect 2 "--delay: Value $delay not in range" "$scene" -o t.gif --delay "$delay"
+done
+
 finish "all tessarecord command line checks passed"

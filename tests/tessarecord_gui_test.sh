@@ -53,6 +53,78 @@ for i in 0 1 2; do
         fail "frames $i and $((i + 1)) are the same: a step was not captured"
 done
 
+# --- Colours, timing, the user's display and crash safety ---
+# A second X server stands for the user's desktop, named in DISPLAY: the recording must not touch
+# it. xev logs every window made on it; it listens once a root property the test sets shows up.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/desktop" >/dev/null 2>&1 &
+desktop_pid=$!
+trap 'kill "$desktop_pid" ${xev_pid:+"$xev_pid"} 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 100); do [[ -s "$work/desktop" ]] && break; sleep 0.1; done
+desktop=":$(head -n 1 "$work/desktop")"
+xev -display "$desktop" -root -event substructure -event property >"$work/xev.log" 2>&1 &
+xev_pid=$!
+for _ in $(seq 100); do
+    xprop -display "$desktop" -root -f TESSAVIEW_TEST 8s -set TESSAVIEW_TEST 1 2>/dev/null
+    grep -q PropertyNotify "$work/xev.log" && break
+    sleep 0.1
+done
+grep -q PropertyNotify "$work/xev.log" || fail "xev does not listen on the second display"
+
+# Two recordings, under strace when it runs here: a GIF and a console transcript, each replacing
+# an old file (--force), with the desktop in DISPLAY; and PNG frames.
+strace_runs=$(strace -f -o /dev/null true 2>/dev/null && echo yes)
+# under TRACE COMMAND...: runs COMMAND, under strace logging into TRACE when strace runs here.
+under() {
+    local trace="$1"
+    shift
+    if [[ -n "$strace_runs" ]]; then
+        strace -f -qq -s 4096 -e trace="$synced_calls" -o "$trace" "$@"
+    else
+        "$@"
+    fi
+}
+echo old >d.gif && echo old >d.txt
+DISPLAY="$desktop" under "$work/gif.trace" "$tool" "$scene" --steps 2 --delay 500 --force -o d.gif \
+    --console d.txt --viewer "$viewer" >/dev/null 2>"$work/stderr" ||
+    fail "the GIF with --force on a DISPLAY failed: $(cat "$work/stderr")"
+under "$work/png.trace" "$tool" "$scene" --steps 1 -o 'p-%d.png' --viewer "$viewer" >/dev/null ||
+    fail "recording PNG frames failed"
+[[ "$(identify -format '%T,' d.gif 2>&1)" == "50,50,50," ]] ||
+    fail "--delay 500 should give 50 cs per frame: $(identify -format '%T,' d.gif 2>&1)"
+[[ "$(head -n 1 d.txt)" != old && "$(grep -c '^==============================$' d.txt)" -ge 3 ]] ||
+    fail "--force kept the old d.txt"
+if [[ -n "$strace_runs" ]]; then
+    synced_before_named "$work/gif.trace" d.gif d.txt || fail "the GIF or console file not fsync'd"
+    synced_before_named "$work/png.trace" p-0.png p-1.png || fail "the PNG frames not fsync'd"
+else
+    echo "strace cannot run here: the fsync checks are skipped"
+fi
+grep -q CreateNotify "$work/xev.log" && fail "the recording made a window on DISPLAY $desktop"
+
+# The desktop viewer itself on the second display: its first frame is the recorder's, pixel for
+# pixel (waited for until it has drawn); and the colours the viewer draws without lighting are
+# there: the red x axis, blue z axis, magenta q marker and the figure's own 1 0.5 0.
+(cd "$scene" && DISPLAY="$desktop" exec "$viewer" >/dev/null 2>&1) &
+viewer_pid=$!
+window="$(DISPLAY="$desktop" timeout 20 xdotool search --sync --onlyvisible --name . | head -n 1)"
+differ=unknown
+for _ in $(seq 50); do
+    DISPLAY="$desktop" import -window "$window" "$work/desktop.png" 2>/dev/null &&
+        differ="$(compare -metric AE "$work/desktop.png" f-0.png null: 2>&1)"
+    [[ "$differ" == 0 ]] && break
+    sleep 0.2
+done
+[[ "$differ" == 0 ]] || fail "the recorded first frame differs from the viewer's own in $differ pixels"
+kill "$viewer_pid" && wait "$viewer_pid"
+grep -q CreateNotify "$work/xev.log" || fail "xev saw no window of the viewer: the isolation check is blind"
+for check in "575 178 255,0,0" "585 505 0,0,255" "219 278 255,0,255" "352 433 255,128,0"; do
+    read -r x y colour <<<"$check"
+    # the colours of the 5x5 pixels around (x, y)
+    near="$("${convert[@]}" f-0.png -crop "5x5+$((x - 2))+$((y - 2))" -depth 8 txt:- |
+        sed -n 's/.*: (\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1,\2,\3/p' | sort -u | paste -sd' ')"
+    [[ " $near " == *" $colour "* ]] || fail "f-0.png near $x,$y holds $near, not $colour"
+done
+
 for pid in $(ps -eo pid=,args= | awk -v v="$viewer" '$2 == v {print $1}'); do
     fail "a viewer is still running: $pid"
 done

@@ -489,4 +489,42 @@ TEST(GifEncoding, StopsBetweenFrames) {
         2, source, 10, full, [] { return false; }, report, error));
 }
 
+// --- Encoder boundaries ---
+// Exactly 256 colours still fit one exact palette (a GIF's and an indexed PNG's), 257 do not;
+// the largest delay a GIF holds, 65535 cs, is written as given.
+TEST(EncoderBoundaries, TwoHundredFiftySixColoursAndTheLargestDelay) {
+    RgbImage full{16, 17, std::vector<std::uint8_t>(16 * 17 * 3)};
+    for (size_t i = 0; i < 16 * 17; ++i) {  // colours 0 to 255, the last row all colour 255
+        const size_t c = std::min<size_t>(i, 255);
+        full.rgb[i * 3] = static_cast<std::uint8_t>(c);
+        full.rgb[i * 3 + 1] = static_cast<std::uint8_t>(255 - c);
+        full.rgb[i * 3 + 2] = static_cast<std::uint8_t>(c * 7);
+    }
+    std::vector<std::uint8_t> bytes;
+    GifReport report;
+    std::string error;
+    ASSERT_TRUE(encodeGif({full, full}, 65535, bytes, report, error)) << error;
+    EXPECT_TRUE(report.globalPalette);
+    EXPECT_EQ(report.roundedFrames, 0);
+    int delay = 0;
+    bool loops = false;
+    const std::vector<RgbImage> back = decodeGif(bytes, delay, loops);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[1].rgb, full.rgb);
+    EXPECT_EQ(delay, 65535);
+
+    ASSERT_TRUE(encodePng(full, bytes, error)) << error;
+    png_image read{};
+    read.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&read, bytes.data(), bytes.size()));
+    EXPECT_NE(read.format & PNG_FORMAT_FLAG_COLORMAP, 0u) << "256 colours are stored indexed";
+    EXPECT_EQ(read.colormap_entries, 256u);
+    png_image_free(&read);
+
+    full.rgb.back() = 1;  // colour 257
+    ASSERT_TRUE(encodeGif({full}, 10, bytes, report, error)) << error;
+    EXPECT_FALSE(report.globalPalette);
+    EXPECT_EQ(report.roundedFrames, 1);
+}
+
 }  // namespace

@@ -301,4 +301,78 @@ mkdir "$work/mine" && touch "$work/mine/notes.txt"
 "$tool" slice 24-cell --sweep 2 --force -o "$work/mine" >/dev/null 2>"$work/stderr"
 [[ $? -eq 1 && -f "$work/mine/notes.txt" ]] || fail "--force replaced a folder that is no sweep"
 
+# --- What a user reads and the limits of the options ---
+# The simplification report, whole, on zigzags whose distances are known by construction: each
+# inner point lies 5 from the line through its two neighbours, and the data's box is 90 x 5 x 30
+# (diagonal 95). 90 zigzags of 91 points lose one point each; data that exactly fills the 90
+# polylines is written as it is, with no report.
+while IFS='|' read -r paths points want; do
+    awk -v paths="$paths" -v points="$points" 'BEGIN { for (p = 0; p < paths; p++) {
+        for (j = 0; j < points; j++) print j, 5 * (j % 2), 30 * (p % 2), 0; print "" } }' >"$work/zigzag.txt"
+    "$tool" import "$work/zigzag.txt" --size keep -o "$work/zigzag-$points" >"$work/stdout" 2>&1
+    got="$(sed 's/^Wrote .*: /Wrote: /' "$work/stdout" | paste -sd'/')"
+    [[ "$got" == "$want" ]] || fail "$paths zigzags of $points points: got '$got', expected '$want'"
+done <<'EOF'
+90|91|Simplified 8190 points to 8100 vertices: every point lies within 5 of the drawn line (5.26316% of the diagonal of the data's bounding box, 95)/Wrote: 8190 data points, 8100 vertices in 90 polylines (line-loop 0)
+90|90|Wrote: 8100 data points, 8100 vertices in 90 polylines (line-loop 0)
+1|8011|Wrote: 8011 data points, 8100 vertices in 90 polylines (line-loop 0)
+EOF
+
+# Each limit: the value just inside is taken (the summary on stdout, a whole line of the written
+# files), the value just outside refused. A figure given more or fewer parameters than it takes
+# is refused, never cut short.
+while IFS='|' read -r status part args summary line; do
+    if [[ $status -ne 0 ]]; then
+        # shellcheck disable=SC2086
+        expect "$status" "$part" generate $args
+        continue
+    fi
+    rm -rf "$work/limit"
+    # shellcheck disable=SC2086
+    "$tool" generate $args -o "$work/limit" >"$work/stdout" 2>&1 || fail "'$args': $(cat "$work/stdout")"
+    grep -qF -- "$summary" "$work/stdout" || fail "'$args': stdout lacks '$summary': $(cat "$work/stdout")"
+    [[ -z "$line" ]] || cat "$work/limit"/* | grep -qxF -- "$line" || fail "'$args' did not write '$line'"
+done <<'EOF'
+0||duoprism:3,4|12 vertices, 24 edges|
+0||duoprism:3,3|9 vertices, 18 edges|
+2|bad parameters '2,4' for duoprism|duoprism:2,4||
+0||duoprism:1000,3|3000 vertices, 6000 edges|
+2|bad parameters '3,1001' for duoprism|duoprism:3,1001||
+2|bad parameters '5,7,9' for duoprism|duoprism:5,7,9||
+2|bad parameters '5' for duoprism|duoprism:5||
+0||clifford-torus:3,3|9 vertices, 18 edges|
+2|bad parameters '3,2' for clifford-torus|clifford-torus:3,2||
+0||clifford-torus:3,1000|3000 vertices, 6000 edges|
+2|bad parameters '1001,3' for clifford-torus|clifford-torus:1001,3||
+2|bad parameters '16,16,16' for clifford-torus|clifford-torus:16,16,16||
+0||3-sphere:1,1|40 vertices, 40 edges, 1 polyline|
+2|bad parameters '1,0' for 3-sphere|3-sphere:1,0||
+0||3-sphere:90,1|3600 vertices, 3600 edges, 90 polylines|
+0||3-sphere:1,90|3600 vertices, 3600 edges, 90 polylines|
+2|bad parameters '91,1' for 3-sphere|3-sphere:91,1||
+2|bad parameters '1,2,3' for 3-sphere|3-sphere:1,2,3||
+0||5-cell --color 1,0,0|5 vertices|1 0 0
+0||5-cell --color 0,0,1|5 vertices|0 0 1
+2|each from 0 to 1|5-cell --color 1.001,0,0||
+2|each from 0 to 1|5-cell --color 0,-0.001,0||
+2|each from 0 to 1|5-cell --color 0,0,1,0||
+0||5-cell --size 0.001|5 vertices|
+2|expected a number above 0|5-cell --size 0||
+0||5-cell --size 3.4e38|5 vertices|
+2|3.5e38 is not 0 and does not fit a 32-bit float|5-cell --size 3.5e38||
+0||5-cell --line-loop 3|(line-loop 3)|3
+0||24-cell --line-loop 1|(line-loop 1)|1
+2|expected 0, 1 or 3|5-cell --line-loop 4||
+2|expected 0, 1 or 3|5-cell --line-loop -1||
+0||5-cell --projection 0,0,0,1e-37|5 vertices|0 0 0 1e-37
+2|Q not 0|5-cell --projection 0,0,0,-0||
+EOF
+
+# Crash safety: each scene file is fsync'd before the rename that gives it its name.
+if strace -f -o /dev/null true 2>/dev/null; then
+    strace -f -qq -s 4096 -o "$work/sync.trace" -e trace="$synced_calls" \
+        "$tool" generate 5-cell -o "$work/sync" >/dev/null || fail "generate under strace failed"
+    synced_before_named "$work/sync.trace" kvoTessa1F.txt kvoTessa1A.txt || fail "scene files not fsync'd"
+fi
+
 finish "all tessascene command-line checks passed"
