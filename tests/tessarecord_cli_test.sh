@@ -318,7 +318,7 @@ for delay in 10 655350; do
     expect 1 "the scene folder '$work/none' does not exist" "$work/none" -o t.gif --delay "$delay"
 done
 for delay in 9 655351; do
-    expect 2 "--delay: Value $delay not in range" "$scene" -o t.gif --delay "$delay"
+    expect 2 "--delay takes a whole number from 10 to 655350, not '$delay'" "$scene" -o t.gif --delay "$delay"
 done
 
 finish "all tessarecord command line checks passed"
