@@ -258,7 +258,8 @@ bool OutputFile::open(const std::string& target, bool replace, std::string& erro
         stream_ = true;
         return true;
     }
-    if (allowUnnamed) {
+    // An unnamed file gets its name through /proc/self/fd, so it needs /proc.
+    if (allowUnnamed && ::access("/proc/self/fd", X_OK) == 0) {
         fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             unnamed_ = true;
