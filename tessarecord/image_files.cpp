@@ -39,8 +39,16 @@ struct Palette {
     // Adds the colours of image; false (and stops) once there are more than 256.
     bool add(const RgbImage& image, bool cube) {
         const size_t n = static_cast<size_t>(image.width) * image.height;
+        bool any = false;
+        std::uint32_t last = 0;
         for (size_t i = 0; i < n; ++i) {
             const std::uint32_t c = cube ? toCube(colourAt(image, i)) : colourAt(image, i);
+            // Runs of one colour (the background, mostly) need no look-up.
+            if (any && c == last) {
+                continue;
+            }
+            any = true;
+            last = c;
             if (index.emplace(c, static_cast<int>(colours.size())).second) {
                 colours.push_back(c);
                 if (colours.size() > kMaxColours) {
@@ -124,9 +132,12 @@ int appendToOutput(GifFileType* gif, const GifByteType* data, int length) {
     return length;
 }
 
-// Writes one frame (or the changed rectangle of it) with its delay.
+// Writes one frame (or the changed rectangle of it) with its delay. Asks stop every
+// kRowsBetweenStopChecks rows and then returns false with stopped set.
 bool putFrame(GifFileType* gif, const RgbImage& frame, const RgbImage* previous, int delayCs,
-              const Palette& palette, bool cube, bool localMap) {
+              const Palette& palette, bool cube, bool localMap, const StopCheck& stop,
+              bool& stopped) {
+    constexpr int kRowsBetweenStopChecks = 32;
     GraphicsControlBlock gcb{};
     gcb.DisposalMode = DISPOSE_DO_NOT;
     gcb.UserInputFlag = false;
@@ -152,11 +163,23 @@ bool putFrame(GifFileType* gif, const RgbImage& frame, const RgbImage* previous,
         return false;
     }
     std::vector<GifPixelType> row(static_cast<size_t>(w));
+    bool any = false;
+    std::uint32_t last = 0;
+    GifPixelType lastIndex = 0;
     for (int y = top; y < top + h; ++y) {
+        if ((y - top) % kRowsBetweenStopChecks == 0 && stop()) {
+            stopped = true;
+            return false;
+        }
         for (int x = 0; x < w; ++x) {
             const size_t pixel = static_cast<size_t>(y) * frame.width + left + x;
             const std::uint32_t c = cube ? toCube(colourAt(frame, pixel)) : colourAt(frame, pixel);
-            row[x] = static_cast<GifPixelType>(palette.index.at(c));
+            if (!any || c != last) {
+                any = true;
+                last = c;
+                lastIndex = static_cast<GifPixelType>(palette.index.at(c));
+            }
+            row[x] = lastIndex;
         }
         if (EGifPutLine(gif, row.data(), w) == GIF_ERROR) {
             return false;
@@ -272,7 +295,8 @@ bool encodeGif(std::size_t count, const FrameSource& source, int delayCs, const 
             return false;
         }
         if (report.globalPalette) {
-            ok = putFrame(gif, frame, i > 0 ? &previous : nullptr, delayCs, global, false, false);
+            ok = putFrame(gif, frame, i > 0 ? &previous : nullptr, delayCs, global, false, false,
+                          stop, stopped);
             std::swap(frame, previous);
             continue;
         }
@@ -286,7 +310,7 @@ bool encodeGif(std::size_t count, const FrameSource& source, int delayCs, const 
             local.add(frame, true);
             ++report.roundedFrames;
         }
-        ok = putFrame(gif, frame, nullptr, delayCs, local, cube, true);
+        ok = putFrame(gif, frame, nullptr, delayCs, local, cube, true, stop, stopped);
     }
     if (stopped) {
         EGifCloseFile(gif, &gifError);
