@@ -15,7 +15,7 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build pkg-config
   freeglut3-dev libglu1-mesa-dev libgl-dev
-  libpng-dev libgif-dev libcli11-dev libx11-dev libxdamage-dev
+  libpng-dev libgif-dev libcli11-dev libx11-dev libxdamage-dev zlib1g-dev
   xvfb xauth xdotool imagemagick
 )
 test_packages=(

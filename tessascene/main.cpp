@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -15,7 +16,7 @@
 #include <vector>
 
 #include "scene/scene_format.h"
-#include "tessascene/geomview_import.h"
+#include "tessascene/data_import.h"
 #include "tessascene/placement.h"
 #include "tessascene/polytopes.h"
 #include "tessascene/scene_writer.h"
@@ -24,6 +25,7 @@
 #include "tessascene/text_input.h"
 #include "tessascene/trails.h"
 #include "tessaview_version.h"
+#include "toolkit/shown_name.h"
 
 namespace {
 
@@ -323,7 +325,7 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
         }
         static const char* const kValued[] = {"-o",          "--output",     "--size",  "--color",
                                               "--line-loop", "--projection", "--scale", "--rotate",
-                                              "--spin",      "--columns",    "--group"};
+                                              "--spin",      "--columns",    "--group", "--array"};
         bool known = false;
         for (const char* name : kValued) {
             known = known || arg == name;
@@ -392,6 +394,12 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
                 error = bad + "expected four column names or numbers, A,B,C,D";
                 return false;
             }
+        } else if (arg == "--array") {
+            if (value.empty()) {
+                error = bad + "expected the name of an array in an .npz archive";
+                return false;
+            }
+            options.table.array = value;
         } else if (arg == "--group") {
             if (value.empty()) {
                 error = bad + "expected a column name or number";
@@ -439,8 +447,9 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
     }
     options.operand = operands[1];
     if (options.command == "generate" &&
-        (!options.table.columns.empty() || !options.table.group.empty() || options.noSimplify)) {
-        error = "--columns, --group and --no-simplify are for imported point tables";
+        (!options.table.columns.empty() || !options.table.group.empty() ||
+         !options.table.array.empty() || options.noSimplify)) {
+        error = "--columns, --group, --array and --no-simplify are for imported point tables";
         return false;
     }
     if (!options.spinGiven) {
@@ -527,9 +536,10 @@ bool checkCoordinates(const EdgeGraph& graph, const std::vector<std::vector<int>
                 const std::string what =
                     (large ? ", beyond the range" : ", below the normal range");
                 if (!graph.vertexLines.empty()) {
-                    error = options.operand + ":" + std::to_string(graph.vertexLines[v]) +
-                            ": a coordinate is " + shown.str() +
-                            (size > 0.0 ? " after scaling" : "") + what + " of a 32-bit float; " +
+                    error = shownName(options.operand) + ":" +
+                            std::to_string(graph.vertexLines[v]) + ": a coordinate is " +
+                            shown.str() + (size > 0.0 ? " after scaling" : "") + what +
+                            " of a 32-bit float; " +
                             (size > 0.0 ? "choose another --size" : "scale it with --size");
                 } else {
                     error = "--size " + formatFloat(size) + " makes a coordinate " + shown.str() +
@@ -550,27 +560,13 @@ int fail(int status, const std::string& message) {
     return status;
 }
 
-// Imports the file as an OFF-family figure into graph or as a point table into table, told
-// apart by its content.
+// Imports the file ("-": standard input) as an OFF-family figure into graph or as a point
+// table into table, told apart by its content.
 bool importFile(const Options& options, EdgeGraph& graph, PointTable& table, bool& isTable,
                 std::string& error) {
-    std::ifstream in;
-    InputKind kind = InputKind::kTable;
-    if (!openInputFile(options.operand, in, error) ||
-        !detectInputKind(in, options.operand, kind, error)) {
-        return false;
-    }
-    isTable = kind == InputKind::kTable;
-    if (isTable) {
-        return importTable(in, options.operand, options.table, table, error);
-    }
-    if (!options.table.columns.empty() || !options.table.group.empty()) {
-        error = options.operand +
-                ": is an OFF-family figure, which has no columns; --columns and --group are for "
-                "point tables";
-        return false;
-    }
-    return importFigure(in, options.operand, graph, error);
+    std::unique_ptr<Input> input;
+    return openInput(options.operand, shownName(options.operand), input, error) &&
+           importInput(*input, options.operand, options.table, graph, table, isTable, error);
 }
 
 // Moves the centre of the bounding box of the graph's vertices to the origin.
@@ -589,7 +585,7 @@ bool placeTable(const PointTable& table, const Options& options, double size, Sc
     FitReport report;
     if (!fitPaths(table.paths, options.lineLoop, FigureCapacity{}, !options.noSimplify,
                   figure.polylines, report, error)) {
-        error = options.operand + ": " + error;
+        error = shownName(options.operand) + ": " + error;
         return false;
     }
     if (report.simplified) {
@@ -651,6 +647,10 @@ int run(int argc, char** argv) {
         colour = generator->colour;
     } else if (!importFile(options, graph, table, isTable, error)) {
         return fail(kExitBadFigure, error);
+    } else if (isTable) {
+        std::cout << "Read "
+                  << shownName(options.operand == "-" ? "standard input" : options.operand) << ": "
+                  << table.points << " data points, " << table.description << "\n";
     }
     if (options.size) {
         size = *options.size;
@@ -708,8 +708,8 @@ int run(int argc, char** argv) {
         for (const auto& polyline : figure.polylines) {
             vertices += polyline.size();
         }
-        std::cout << "Wrote " << options.output << "/" << kFigureFileName << " and "
-                  << options.output << "/" << kAffineFileName << ": " << table.points
+        std::cout << "Wrote " << shownName(options.output) << "/" << kFigureFileName << " and "
+                  << shownName(options.output) << "/" << kAffineFileName << ": " << table.points
                   << " data points, " << vertices << " vertices in " << figure.polylines.size()
                   << (figure.polylines.size() == 1 ? " polyline" : " polylines") << " (line-loop "
                   << options.lineLoop << ")\n";
@@ -722,11 +722,11 @@ int run(int argc, char** argv) {
         isolated -= (touched[e.first] == 0 ? 1 : 0) + (touched[e.second] == 0 ? 1 : 0);
         touched[e.first] = touched[e.second] = 1;
     }
-    std::cout << "Wrote " << options.output << "/" << kFigureFileName << " and " << options.output
-              << "/" << kAffineFileName << ": " << graph.vertices.size() << " vertices, "
-              << graph.edges.size() << " edges, " << layout.size()
-              << (layout.size() == 1 ? " polyline" : " polylines") << " (line-loop "
-              << options.lineLoop << ")";
+    std::cout << "Wrote " << shownName(options.output) << "/" << kFigureFileName << " and "
+              << shownName(options.output) << "/" << kAffineFileName << ": "
+              << graph.vertices.size() << " vertices, " << graph.edges.size() << " edges, "
+              << layout.size() << (layout.size() == 1 ? " polyline" : " polylines")
+              << " (line-loop " << options.lineLoop << ")";
     if (options.lineLoop != kLineLoopPoints && isolated > 0) {
         std::cout << "; " << isolated << " vertices without edges left out";
     }
