@@ -510,8 +510,13 @@ private:
         for (std::size_t i = 0; i < 4; ++i) {
             used += (i > 0 ? ", " : "") + std::to_string(columns_[i] + 1);
         }
-        table.description = "a " + typeName_ + " array of shape " + shapeText(shape_) +
-                            (fortranOrder_ ? " in Fortran order" : "") + ", using columns " + used;
+        if (columns_[1] == columns_[0] + 1 && columns_[2] == columns_[0] + 2 &&
+            columns_[3] == columns_[0] + 3) {
+            used = std::to_string(columns_[0] + 1) + " to " + std::to_string(columns_[3] + 1);
+        }
+        table.description = (type_.kind == 'i' ? "an " : "a ") + typeName_ + " array of shape " +
+                            shapeText(shape_) + (fortranOrder_ ? " in Fortran order" : "") +
+                            ", using columns " + used;
         return true;
     }
 
