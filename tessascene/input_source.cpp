@@ -16,7 +16,9 @@ public:
     explicit MemorySource(std::string_view text) : text_(text) {}
     long read(char* data, std::size_t size) override {
         const std::size_t n = std::min(size, text_.size());
-        std::memcpy(data, text_.data(), n);
+        if (n > 0) {
+            std::memcpy(data, text_.data(), n);
+        }
         text_.remove_prefix(n);
         return static_cast<long>(n);
     }
@@ -33,7 +35,9 @@ public:
         if (offset > bytes_.size() || size > bytes_.size() - offset) {
             return false;
         }
-        std::memcpy(data, bytes_.data() + offset, size);
+        if (size > 0) {
+            std::memcpy(data, bytes_.data() + offset, size);
+        }
         return true;
     }
 
