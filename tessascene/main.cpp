@@ -60,7 +60,9 @@ Commands:
                         circles over CIRCLES points on each of RINGS circles of latitude
                         (default 2,8), each a polygon of 40 edges
   import FILE       a 4D figure in an OFF-family text file (4OFF, nOFF with n = 4, 4VECT, 4SKEL),
-                    whose faces and polylines become edges, or a table of 4D points (below)
+                    whose faces and polylines become edges, or 4D points: a text table or
+                    numpy's .npy or .npz (below); any of them may be gzip-compressed.
+                    FILE - reads standard input
 
 Options (for both commands; OPTION VALUE and OPTION=VALUE both work):
   -o, --output DIR          folder for the two files, created when missing (default: .)
@@ -87,8 +89,10 @@ Options (for both commands; OPTION VALUE and OPTION=VALUE both work):
 
 Options for point tables (import only):
   --columns A,B,C,D         the columns of x, y, z and q, by header name or number from 1
-                            (default: the first four columns that hold numbers)
+                            (default: those named x, y, z and q or w, else the first four
+                            columns that hold numbers after an index column)
   --group COLUMN            start a new polyline wherever this column's value changes
+  --array NAME              the array of an .npz archive (default: its only one, or arr_0)
   --no-simplify             refuse data that does not fit instead of simplifying it
 
 PLANE is one of xy xz xq yz yq zq; the reversed name (qx, ...) turns the other way. The affine
@@ -105,11 +109,18 @@ when both are complete, so the folder holds either its old pair or the new pair;
 folder take turns. A failed run leaves the folder as it was. What a stopped run left behind is
 cleaned up by the next run into the folder.
 
-Point tables: CSV, TSV, semicolon- or blank-separated text, told apart by their content. An
-optional first row names the columns, as does a '#' comment right above the first row (numpy's
-header='x,y,z,q'); other lines starting with '#' are skipped. Each row is a point and
-consecutive rows a polyline; a blank line or a row of NaN (or empty values) ends a polyline.
-Numbers are read as C's strtod reads them (1e-3, -0, .5) and need a decimal point, not a comma.
+Point tables: CSV, TSV, semicolon- or blank-separated text, told apart by their content, with
+values quoted as in RFC 4180 (separators, "" and line breaks inside quotes). An optional first
+row names the columns, as does a '#' comment right above the first row (numpy's
+header='x,y,z,q'); other lines starting with '#' are skipped. Columns named x, y, z and q or w
+(any case, anywhere; also x1..x4 or x0..x3) are used; otherwise the first four that hold
+numbers, after a leading index column (named "", index or Unnamed: 0, as pandas and R write
+it). Each row is a point and consecutive rows a polyline; a blank line or a row of NA, NaN or
+empty values ends a polyline. Numbers are read as C's strtod reads them (1e-3, -0, .5); in a
+semicolon-separated file a decimal comma (0,5) is read when the file has no decimal point.
+numpy's .npy (and each array of an .npz): shape (N, 4) is one polyline, (N, k) uses the first
+four columns or --columns numbers, (K, N, 4) is K polylines; any integer type, float32 or
+float64. A file that is none of these is refused.
 Data with more points than a figure holds is simplified: each polyline keeps the data points
 that matter most to its shape (Ramer-Douglas-Peucker, best first over all polylines), and one
 line reports the points in, the vertices kept and the largest distance of any point from the
@@ -564,9 +575,10 @@ int fail(int status, const std::string& message) {
 // table into table, told apart by its content.
 bool importFile(const Options& options, EdgeGraph& graph, PointTable& table, bool& isTable,
                 std::string& error) {
+    const std::string name = options.operand == "-" ? "standard input" : options.operand;
     std::unique_ptr<Input> input;
-    return openInput(options.operand, shownName(options.operand), input, error) &&
-           importInput(*input, options.operand, options.table, graph, table, isTable, error);
+    return openInput(options.operand, shownName(name), input, error) &&
+           importInput(*input, name, options.table, graph, table, isTable, error);
 }
 
 // Moves the centre of the bounding box of the graph's vertices to the origin.
