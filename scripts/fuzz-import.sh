@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Fuzzes tessascene's importers (OFF family and point tables, with the layout, simplification and
-# figure writing behind them) with libFuzzer for a bounded time (default 60 s; 0: no time limit,
-# for a run bounded by -runs=N instead).
+# Fuzzes tessascene's importers (OFF family; point tables with quoted fields and decimal commas;
+# numpy's .npy and .npz; all of them gzip-compressed; with the layout, simplification and figure
+# writing behind them) with libFuzzer for a bounded time (default 60 s; 0: no time limit, for a
+# run bounded by -runs=N instead). The machine may be shared: the run uses one core, and the
+# number of executions it prints says how far it got.
 #   scripts/fuzz-import.sh [SECONDS] [extra libFuzzer options...]
 # Builds build-fuzz/import_fuzz (or $FUZZ_BUILD_DIR/import_fuzz) with clang, AddressSanitizer
 # and UndefinedBehaviorSanitizer, seeds it with the committed corpus and the regression inputs,

@@ -536,7 +536,13 @@ private:
                         (columnCount_ == 1 ? " column" : " columns") +
                         "; a point table needs four (x, y, z, q) and may have more");
         }
+        return resolveColumns();
+    }
 
+    // The columns --columns and --group name, or those the header names x, y, z, q.
+    bool resolveColumns() {
+        columns_.clear();
+        group_ = static_cast<std::size_t>(-1);
         if (!options_.columns.empty()) {
             for (const std::string& wanted : options_.columns) {
                 std::size_t column = 0;
@@ -682,6 +688,16 @@ private:
 
     bool readRow(std::string_view row, PointTable& table) {
         splitValues(row, separator_, values_, unquoted_);
+        if (header_ && !dataSeen_ && separator_ == Separator::kBlank &&
+            values_.size() == columnCount_ + 1) {
+            // R's write.table names every column but that of the row names.
+            names_.insert(names_.begin(), std::string());
+            ++columnCount_;
+            if (!resolveColumns()) {
+                return false;
+            }
+        }
+        dataSeen_ = true;
         if (values_.size() != columnCount_) {
             return fail("a ragged row: " + std::to_string(values_.size()) +
                         (values_.size() == 1 ? " value" : " values") + " where " +
@@ -773,6 +789,7 @@ private:
     char decimalMark_ = 0;  // ',' or '.' once a number shows it
     long markLine_ = 0;     // where it showed
     bool header_ = false;
+    bool dataSeen_ = false;  // a row of data was read
     std::size_t columnCount_ = 0;
     std::vector<std::string> names_;  // empty without a header
     std::vector<std::size_t> columns_;
