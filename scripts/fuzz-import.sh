@@ -21,6 +21,7 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
 cmake --build "$build" --target import_fuzz
 
 mkdir -p "$build"/import-new-corpus "$build"/import-findings
+rm -f "$build"/import-findings/*  # a finding of an earlier run is saved already
 set +e
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   "$build"/import_fuzz "$build"/import-new-corpus fuzz/import_corpus fuzz/import_regressions \
