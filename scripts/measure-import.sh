@@ -4,7 +4,8 @@
 # 100 bytes a row), the same table gzip-compressed (as pandas writes a .csv.gz), and the same
 # points as a float64 .npy file in numpy's format (written here with Python's standard library),
 # each imported and simplified to fit one figure. Prints the tool's own summary, then the wall
-# time and peak memory that /usr/bin/time -v reports, for each of RUNS runs (default 3).
+# time, CPU time (user and system; on a busy machine it says more than the wall time) and peak
+# memory that /usr/bin/time -v reports, for each of RUNS runs (default 3).
 #
 #   scripts/measure-import.sh [PATH_TO_TESSASCENE [ROWS [RUNS [FORMATS]]]]
 #
@@ -67,7 +68,9 @@ for format in ${formats//,/ }; do
         /usr/bin/time -v "$tool" import "$file" -o "$work/out" 2>"$work/time" |
             { [[ $run -eq 1 ]] && cat || cat >/dev/null; }
         awk -F': ' '/Elapsed \(wall clock\)/ { t = $2 } /Maximum resident set size/ { m = $2 }
-            END { printf "run: %s wall, %.1f MB peak\n", t, m / 1024 }' "$work/time"
+            /User time/ { u = $2 } /System time/ { s = $2 }
+            END { printf "run: %s wall, %.2f s CPU, %.1f MB peak\n", t, u + s, m / 1024 }' \
+            "$work/time"
         rm -rf "$work/out"
     done
 done

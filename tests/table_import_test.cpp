@@ -627,6 +627,9 @@ TEST(DataFiles, RefusesWhatItCannotUseAndSaysWhat) {
          "holds several arrays; choose one with --array NAME: 'a', 'b'"},
         {npzFile({{"a", two}}, false), {{}, "", "c"}, "holds no array 'c'; it holds 'a'"},
         {"x,y,z,q\n1,\"2\n", {}, "data:2: a quoted value is not closed"},
+        {",label,x,y,z,q\n0,a,1,2,3,4\n1,\"three\nline\nlabel\",1,x,3,4\n",
+         {},
+         "data:3: 'x' in column 4 ('y') is not a number"},
         {"x,y,z,q\n1,2,NA,4\n", {}, "data:2: column 3 ('z') is NA, NaN or empty"},
         {std::string("\x7f"
                      "ELF\x02\x01\x01\0\0\0",
