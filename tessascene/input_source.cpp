@@ -280,7 +280,12 @@ bool openInput(const std::string& path, const std::string& name, std::unique_ptr
     int fd = 0;
     struct stat info {};
     if (path != "-") {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        // A device is refused before it is opened: opening some of them waits or acts.
+        if (::stat(path.c_str(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))) {
+            error = name + ": is a device, not a file";
+            return false;
+        }
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) {
             error = name + ": cannot open the file: " + std::strerror(errno);
             return false;
@@ -298,9 +303,6 @@ bool openInput(const std::string& path, const std::string& name, std::unique_ptr
                 (S_ISDIR(info.st_mode) ? ": is a folder, not a file" : ": is a device, not a file");
         ::close(fd);
         return false;
-    }
-    if (fd > 0) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // a FIFO opened without waiting
     }
     auto file = std::make_unique<FileSource>(fd);
     char magic[2] = {0, 0};
