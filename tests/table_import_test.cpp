@@ -347,7 +347,7 @@ std::string littleEndian(std::uint64_t value, int bytes) {
 // What np.save writes: format 1.0; the header dict with its keys sorted, room for the growing
 // axis to reach 21 digits, spaces up to a multiple of 64 bytes and a newline; then the data.
 std::string npyFile(const std::string& descr, bool fortran, const std::vector<std::size_t>& shape,
-                    const std::string& data) {
+                    const std::string& data, int version = 1) {
     std::string shapeText = "(";
     for (std::size_t i = 0; i < shape.size(); ++i) {
         shapeText += (i > 0 ? ", " : "") + std::to_string(shape[i]);
@@ -357,8 +357,10 @@ std::string npyFile(const std::string& descr, bool fortran, const std::vector<st
                          "', 'fortran_order': " + (fortran ? "True" : "False") +
                          ", 'shape': " + shapeText + ", }";
     header += std::string(21 - std::to_string(shape[fortran ? shape.size() - 1 : 0]).size(), ' ');
-    header += std::string(64 - (10 + header.size() + 1) % 64, ' ') + "\n";
-    return std::string("\x93NUMPY\x01\x00", 8) + littleEndian(header.size(), 2) + header + data;
+    const int lengthBytes = version == 1 ? 2 : 4;  // 2.0 and 3.0 (UTF-8 names) need 4
+    header += std::string(64 - (8 + lengthBytes + header.size() + 1) % 64, ' ') + "\n";
+    return std::string("\x93NUMPY", 6) + static_cast<char>(version) + '\0' +
+           littleEndian(header.size(), lengthBytes) + header + data;
 }
 
 // What np.savez (stored) or np.savez_compressed (deflated) writes: Python's zipfile with
@@ -538,6 +540,12 @@ TEST(DataFiles, ReadsWhatDataToolsWrite) {
          {1000},
          {rows[0], rows[1], rows[2], rows[3]},
          "a float32 array of shape (1000, 4) in Fortran order, using columns 1 to 4"},
+        {"format 3.0",
+         npyFile("<i8", false, {1, 4}, rawBytes(std::vector<std::int64_t>{-5, 6, 7, 8}), 3),
+         {},
+         {1},
+         {-5, 6, 7, 8},
+         "an int64 array of shape (1, 4), using columns 1 to 4"},
         {"np.save (3, 200, 4): three polylines",
          npyFile("<f8", false, {3, 200, 4}, rawBytes(three)),
          {},
