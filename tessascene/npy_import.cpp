@@ -667,18 +667,28 @@ bool importNpz(RandomAccess& file, const std::string& name, const TableOptions& 
                    ? member.substr(0, member.size() - 4)
                    : member;
     };
+    // Only members named NAME.npy are arrays, as np.load sees them.
+    const auto isArray = [](const ZipEntry& entry) {
+        return entry.name.size() > 4 && entry.name.compare(entry.name.size() - 4, 4, ".npy") == 0;
+    };
+    const std::size_t arrays =
+        static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(), isArray));
     const ZipEntry* chosen = nullptr;
     std::string names;
     for (const ZipEntry& entry : entries) {
+        if (!isArray(entry)) {
+            continue;
+        }
         names += (names.empty() ? "" : ", ") + quoted(arrayName(entry.name));
-        if (options.array.empty()
-                ? (entries.size() == 1 || arrayName(entry.name) == "arr_0")
-                : (entry.name == options.array || arrayName(entry.name) == options.array)) {
+        if (options.array.empty() ? (arrays == 1 || arrayName(entry.name) == "arr_0")
+                                  : arrayName(entry.name) == options.array) {
             chosen = &entry;
         }
     }
-    if (entries.empty()) {
-        error = shown + ": is an empty .npz archive";
+    if (arrays == 0) {
+        error = shown +
+                ": is a zip archive without .npy arrays, so no .npz; a spreadsheet workbook "
+                "(.xlsx, .ods) is such an archive: save the sheet as CSV";
         return false;
     }
     if (chosen == nullptr) {

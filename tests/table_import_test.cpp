@@ -364,8 +364,8 @@ std::string npyFile(const std::string& descr, bool fortran, const std::vector<st
 }
 
 // What np.savez (stored) or np.savez_compressed (deflated) writes: Python's zipfile with
-// force_zip64, one member NAME.npy per array, dated 1980-01-01, checked against Python's own
-// output for the same bytes.
+// force_zip64, one member NAME.npy per array (a name with a dot is taken as it is), dated
+// 1980-01-01, checked against Python's own output for the same bytes.
 std::string npzFile(const std::vector<std::pair<std::string, std::string>>& arrays, bool deflated) {
     std::string archive, directory;
     for (const auto& [name, npy] : arrays) {
@@ -382,7 +382,7 @@ std::string npzFile(const std::vector<std::pair<std::string, std::string>>& arra
             data.resize(stream.total_out);
             deflateEnd(&stream);
         }
-        const std::string member = name + ".npy";
+        const std::string member = name.find('.') == std::string::npos ? name + ".npy" : name;
         const std::uint32_t crc =
             crc32(0, reinterpret_cast<const Bytef*>(npy.data()), static_cast<uInt>(npy.size()));
         const std::string common = littleEndian(0, 2) + littleEndian(deflated ? 8 : 0, 2) +
@@ -634,6 +634,9 @@ TEST(DataFiles, RefusesWhatItCannotUseAndSaysWhat) {
          {},
          "holds several arrays; choose one with --array NAME: 'a', 'b'"},
         {npzFile({{"a", two}}, false), {{}, "", "c"}, "holds no array 'c'; it holds 'a'"},
+        {npzFile({{"xl/workbook.xml", "<workbook/>"}}, true),
+         {},
+         "is a zip archive without .npy arrays"},
         {"x,y,z,q\n1,\"2\n", {}, "data:2: a quoted value is not closed"},
         {",label,x,y,z,q\n0,a,1,2,3,4\n1,\"three\nline\nlabel\",1,x,3,4\n",
          {},
