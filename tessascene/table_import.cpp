@@ -271,7 +271,7 @@ public:
     PathCollector() = default;
     PathCollector(const PathCollector&) = delete;
     PathCollector& operator=(const PathCollector&) = delete;
-    ~PathCollector() { release(0); }
+    ~PathCollector() { release(); }
 
     std::size_t size() const { return size_; }
 
@@ -309,8 +309,8 @@ private:
     static constexpr std::size_t kBlockPoints = std::size_t{1} << 18;  // 8 MiB
     static constexpr std::size_t kBlockBytes = kBlockPoints * sizeof(Vertex4);
 
-    void release(std::size_t from) {
-        for (std::size_t b = from; b < blocks_.size(); ++b) {
+    void release() {
+        for (std::size_t b = 0; b < blocks_.size(); ++b) {
             if (blocks_[b] != nullptr) {
                 ::munmap(blocks_[b], kBlockBytes);
             }
@@ -439,10 +439,7 @@ private:
             }
             record_ += '\n';
             record_.append(next);
-            followQuotes(next, separator, state);
-            if (!state.open) {
-                // The record goes on after the quoted value: its rest is on this line.
-            }
+            followQuotes(next, separator, state);  // the rest of the record is on this line
         }
         row = trim(record_);
         return true;
