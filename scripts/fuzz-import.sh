@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Fuzzes tessascene's importers (OFF family and point tables, with the layout, simplification and
-# figure writing behind them) with libFuzzer for a bounded time (default 60 s; 0: no time limit,
-# for a run bounded by -runs=N instead).
+# Fuzzes tessascene's importers (OFF family; point tables with quoted fields and decimal commas;
+# numpy's .npy and .npz; all of them gzip-compressed; with the layout, simplification and figure
+# writing behind them) with libFuzzer for a bounded time (default 60 s; 0: no time limit, for a
+# run bounded by -runs=N instead). The machine may be shared: the run uses one core, and the
+# number of executions it prints says how far it got.
 #   scripts/fuzz-import.sh [SECONDS] [extra libFuzzer options...]
 # Builds build-fuzz/import_fuzz (or $FUZZ_BUILD_DIR/import_fuzz) with clang, AddressSanitizer
 # and UndefinedBehaviorSanitizer, seeds it with the committed corpus and the regression inputs,
@@ -19,6 +21,7 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
 cmake --build "$build" --target import_fuzz
 
 mkdir -p "$build"/import-new-corpus "$build"/import-findings
+rm -f "$build"/import-findings/*  # a finding of an earlier run is saved already
 set +e
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   "$build"/import_fuzz "$build"/import-new-corpus fuzz/import_corpus fuzz/import_regressions \

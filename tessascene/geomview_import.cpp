@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tessascene/text_input.h"
+#include "toolkit/shown_name.h"
 
 namespace {
 
@@ -647,7 +648,8 @@ private:
 bool importFigure(std::istream& in, const std::string& name, EdgeGraph& graph, std::string& error) {
     // Built aside so that a failed import leaves the caller's graph as it was.
     EdgeGraph figure;
-    if (!Importer(in, name, error).run(figure)) {
+    const std::string shown = shownName(name);
+    if (!Importer(in, shown, error).run(figure)) {
         return false;
     }
     graph = std::move(figure);
@@ -662,7 +664,7 @@ bool importFigureFile(const std::string& path, EdgeGraph& graph, std::string& er
     try {
         return importFigure(in, path, graph, error);
     } catch (const std::bad_alloc&) {
-        error = path + ": out of memory while reading the file";
+        error = shownName(path) + ": out of memory while reading the file";
         return false;
     }
 }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -15,7 +16,7 @@
 #include <vector>
 
 #include "scene/scene_format.h"
-#include "tessascene/geomview_import.h"
+#include "tessascene/data_import.h"
 #include "tessascene/placement.h"
 #include "tessascene/polytopes.h"
 #include "tessascene/scene_writer.h"
@@ -25,6 +26,7 @@
 #include "tessascene/text_input.h"
 #include "tessascene/trails.h"
 #include "tessaview_version.h"
+#include "toolkit/shown_name.h"
 
 namespace {
 
@@ -60,7 +62,9 @@ Commands:
                         circles over CIRCLES points on each of RINGS circles of latitude
                         (default 2,8), each a polygon of 40 edges
   import FILE       a 4D figure in an OFF-family text file (4OFF, nOFF with n = 4, 4VECT, 4SKEL),
-                    whose faces and polylines become edges, or a table of 4D points (below)
+                    whose faces and polylines become edges, or 4D points: a text table or
+                    numpy's .npy or .npz (below); any of them may be gzip-compressed.
+                    FILE - reads standard input
   slice SOURCE      the cross-section of a figure by a hyperplane (below); SOURCE is a FIGURE
                     generate knows or a FILE import reads
 
@@ -98,8 +102,10 @@ Options for slice (the options above keep their meaning):
 
 Options for point tables (import and slice):
   --columns A,B,C,D         the columns of x, y, z and q, by header name or number from 1
-                            (default: the first four columns that hold numbers)
+                            (default: those named x, y, z and q or w, else the first four
+                            columns that hold numbers after an index column)
   --group COLUMN            start a new polyline wherever this column's value changes
+  --array NAME              the array of an .npz archive (default: its only one, or arr_0)
   --no-simplify             refuse data that does not fit instead of simplifying it
 
 PLANE is one of xy xz xq yz yq zq; the reversed name (qx, ...) turns the other way. The affine
@@ -116,11 +122,18 @@ when both are complete, so the folder holds either its old pair or the new pair;
 folder take turns. A failed run leaves the folder as it was. What a stopped run left behind is
 cleaned up by the next run into the folder.
 
-Point tables: CSV, TSV, semicolon- or blank-separated text, told apart by their content. An
-optional first row names the columns, as does a '#' comment right above the first row (numpy's
-header='x,y,z,q'); other lines starting with '#' are skipped. Each row is a point and
-consecutive rows a polyline; a blank line or a row of NaN (or empty values) ends a polyline.
-Numbers are read as C's strtod reads them (1e-3, -0, .5) and need a decimal point, not a comma.
+Point tables: CSV, TSV, semicolon- or blank-separated text, told apart by their content, with
+values quoted as in RFC 4180 (separators, "" and line breaks inside quotes). An optional first
+row names the columns, as does a '#' comment right above the first row (numpy's
+header='x,y,z,q'); other lines starting with '#' are skipped. Columns named x, y, z and q or w
+(any case, anywhere; also x1..x4 or x0..x3) are used; otherwise the first four that hold
+numbers, after a leading index column (named "", index or Unnamed: 0, as pandas and R write
+it). Each row is a point and consecutive rows a polyline; a blank line or a row of NA, NaN or
+empty values ends a polyline. Numbers are read as C's strtod reads them (1e-3, -0, .5); in a
+semicolon-separated file a decimal comma (0,5) is read when the file has no decimal point.
+numpy's .npy (and each array of an .npz): shape (N, 4) is one polyline, (N, k) uses the first
+four columns or --columns numbers, (K, N, 4) is K polylines; any integer type, float32 or
+float64. A file that is none of these is refused.
 Data with more points than a figure holds is simplified: each polyline keeps the data points
 that matter most to its shape (Ramer-Douglas-Peucker, best first over all polylines), and one
 line reports the points in, the vertices kept and the largest distance of any point from the
@@ -350,7 +363,7 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
         const bool sliceOption = isSliceOption(arg);  // slice: tessascene/slice_command.cpp
         static const char* const kValued[] = {"-o",          "--output",     "--size",  "--color",
                                               "--line-loop", "--projection", "--scale", "--rotate",
-                                              "--spin",      "--columns",    "--group"};
+                                              "--spin",      "--columns",    "--group", "--array"};
         bool known = sliceOption;
         for (const char* name : kValued) {
             known = known || arg == name;
@@ -425,6 +438,12 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
                 error = bad + "expected four column names or numbers, A,B,C,D";
                 return false;
             }
+        } else if (arg == "--array") {
+            if (value.empty()) {
+                error = bad + "expected the name of an array in an .npz archive";
+                return false;
+            }
+            options.table.array = value;
         } else if (arg == "--group") {
             if (value.empty()) {
                 error = bad + "expected a column name or number";
@@ -475,8 +494,9 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& error)
     }
     options.operand = operands[1];
     if (options.command == "generate" &&
-        (!options.table.columns.empty() || !options.table.group.empty() || options.noSimplify)) {
-        error = "--columns, --group and --no-simplify are for imported point tables";
+        (!options.table.columns.empty() || !options.table.group.empty() ||
+         !options.table.array.empty() || options.noSimplify)) {
+        error = "--columns, --group, --array and --no-simplify are for imported point tables";
         return false;
     }
     if (!checkSliceOptions(options.command, options.slice, error)) {
@@ -578,9 +598,10 @@ bool checkCoordinates(const EdgeGraph& graph, const std::vector<std::vector<int>
                 const std::string what =
                     (large ? ", beyond the range" : ", below the normal range");
                 if (!graph.vertexLines.empty()) {
-                    error = options.operand + ":" + std::to_string(graph.vertexLines[v]) +
-                            ": a coordinate is " + shown.str() +
-                            (size > 0.0 ? " after scaling" : "") + what + " of a 32-bit float; " +
+                    error = shownName(options.operand) + ":" +
+                            std::to_string(graph.vertexLines[v]) + ": a coordinate is " +
+                            shown.str() + (size > 0.0 ? " after scaling" : "") + what +
+                            " of a 32-bit float; " +
                             (size > 0.0 ? "choose another --size" : "scale it with --size");
                 } else {
                     error = "--size " + formatFloat(size) + " makes a coordinate " + shown.str() +
@@ -601,27 +622,14 @@ int fail(int status, const std::string& message) {
     return status;
 }
 
-// Imports the file as an OFF-family figure into graph or as a point table into table, told
-// apart by its content.
+// Imports the file ("-": standard input) as an OFF-family figure into graph or as a point
+// table into table, told apart by its content.
 bool importFile(const Options& options, EdgeGraph& graph, PointTable& table, bool& isTable,
                 std::string& error) {
-    std::ifstream in;
-    InputKind kind = InputKind::kTable;
-    if (!openInputFile(options.operand, in, error) ||
-        !detectInputKind(in, options.operand, kind, error)) {
-        return false;
-    }
-    isTable = kind == InputKind::kTable;
-    if (isTable) {
-        return importTable(in, options.operand, options.table, table, error);
-    }
-    if (!options.table.columns.empty() || !options.table.group.empty()) {
-        error = options.operand +
-                ": is an OFF-family figure, which has no columns; --columns and --group are for "
-                "point tables";
-        return false;
-    }
-    return importFigure(in, options.operand, graph, error);
+    const std::string name = options.operand == "-" ? "standard input" : options.operand;
+    std::unique_ptr<Input> input;
+    return openInput(options.operand, shownName(name), input, error) &&
+           importInput(*input, name, options.table, graph, table, isTable, error);
 }
 
 // Moves the centre of the bounding box of the graph's vertices to the origin.
@@ -640,7 +648,7 @@ bool placeTable(const PointTable& table, const Options& options, double size, Sc
     FitReport report;
     if (!fitPaths(table.paths, options.lineLoop, FigureCapacity{}, !options.noSimplify,
                   figure.polylines, report, error)) {
-        error = options.operand + ": " + error;
+        error = shownName(options.operand) + ": " + error;
         return false;
     }
     if (report.simplified) {
@@ -703,6 +711,10 @@ int run(int argc, char** argv) {
         colour = generator->colour;
     } else if (!importFile(options, graph, table, isTable, error)) {
         return fail(kExitBadFigure, error);
+    } else if (isTable) {
+        std::cout << "Read "
+                  << shownName(options.operand == "-" ? "standard input" : options.operand) << ": "
+                  << table.points << " data points, " << table.description << "\n";
     }
     if (options.size) {
         size = *options.size;
@@ -783,8 +795,8 @@ int run(int argc, char** argv) {
         for (const auto& polyline : figure.polylines) {
             vertices += polyline.size();
         }
-        std::cout << "Wrote " << options.output << "/" << kFigureFileName << " and "
-                  << options.output << "/" << kAffineFileName << ": " << table.points
+        std::cout << "Wrote " << shownName(options.output) << "/" << kFigureFileName << " and "
+                  << shownName(options.output) << "/" << kAffineFileName << ": " << table.points
                   << " data points, " << vertices << " vertices in " << figure.polylines.size()
                   << (figure.polylines.size() == 1 ? " polyline" : " polylines") << " (line-loop "
                   << options.lineLoop << ")\n";
@@ -797,11 +809,11 @@ int run(int argc, char** argv) {
         isolated -= (touched[e.first] == 0 ? 1 : 0) + (touched[e.second] == 0 ? 1 : 0);
         touched[e.first] = touched[e.second] = 1;
     }
-    std::cout << "Wrote " << options.output << "/" << kFigureFileName << " and " << options.output
-              << "/" << kAffineFileName << ": " << graph.vertices.size() << " vertices, "
-              << graph.edges.size() << " edges, " << layout.size()
-              << (layout.size() == 1 ? " polyline" : " polylines") << " (line-loop "
-              << options.lineLoop << ")";
+    std::cout << "Wrote " << shownName(options.output) << "/" << kFigureFileName << " and "
+              << shownName(options.output) << "/" << kAffineFileName << ": "
+              << graph.vertices.size() << " vertices, " << graph.edges.size() << " edges, "
+              << layout.size() << (layout.size() == 1 ? " polyline" : " polylines")
+              << " (line-loop " << options.lineLoop << ")";
     if (options.lineLoop != kLineLoopPoints && isolated > 0) {
         std::cout << "; " << isolated << " vertices without edges left out";
     }

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "scene/scene_format.h"
+#include "toolkit/shown_name.h"
 
 namespace fs = std::filesystem;
 
@@ -251,7 +252,7 @@ bool recoverInterrupted(int dirFd, const fs::path& dir, std::string& notice, std
         }
     }
     if (code) {
-        error = "cannot read the folder " + dir.string() + ": " + code.message();
+        error = "cannot read the folder " + shownName(dir.string()) + ": " + code.message();
         return false;
     }
     const std::string* complete = nullptr;
@@ -268,13 +269,13 @@ bool recoverInterrupted(int dirFd, const fs::path& dir, std::string& notice, std
     if (complete != nullptr) {
         if (::renameat(dirFd, tempName(kAffineFileName, *complete).c_str(), dirFd,
                        kAffineFileName) != 0) {
-            error = "cannot complete the scene files an interrupted run left in " + dir.string() +
-                    ": " + errnoText();
+            error = "cannot complete the scene files an interrupted run left in " +
+                    shownName(dir.string()) + ": " + errnoText();
             return false;
         }
         ::fsync(dirFd);
-        notice = "completed the scene files a run that was stopped left in " + dir.string() +
-                 ": renamed its " + kAffineFileName + " into place";
+        notice = "completed the scene files a run that was stopped left in " +
+                 shownName(dir.string()) + ": renamed its " + kAffineFileName + " into place";
     }
     return true;
 }
@@ -283,7 +284,7 @@ bool recoverInterrupted(int dirFd, const fs::path& dir, std::string& notice, std
 // file that may be replaced.
 bool checkTarget(int dirFd, const fs::path& dir, const char* name, bool replace,
                  std::string& error) {
-    const std::string shown = (dir / name).string();
+    const std::string shown = shownName((dir / name).string());
     struct stat info {};
     if (::fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT) {
@@ -303,8 +304,8 @@ bool checkTarget(int dirFd, const fs::path& dir, const char* name, bool replace,
         return false;
     }
     if (!replace) {
-        error =
-            shown + " already exists; add --force to replace the scene files in " + dir.string();
+        error = shown + " already exists; add --force to replace the scene files in " +
+                shownName(dir.string());
         return false;
     }
     return true;
@@ -323,7 +324,7 @@ bool createTemps(int dirFd, const fs::path& dir, Descriptor& figure, Descriptor&
             if (errno == EEXIST) {
                 continue;
             }
-            error = "cannot create a file in " + dir.string() + ": " + errnoText();
+            error = "cannot create a file in " + shownName(dir.string()) + ": " + errnoText();
             return false;
         }
         Descriptor a(::openat(dirFd, tempName(kAffineFileName, token).c_str(), kFlags, 0666));
@@ -334,14 +335,14 @@ bool createTemps(int dirFd, const fs::path& dir, Descriptor& figure, Descriptor&
                 continue;
             }
             errno = saved;
-            error = "cannot create a file in " + dir.string() + ": " + errnoText();
+            error = "cannot create a file in " + shownName(dir.string()) + ": " + errnoText();
             return false;
         }
         figure.swap(f);
         affine.swap(a);
         return true;
     }
-    error = "cannot find a free temporary name in " + dir.string();
+    error = "cannot find a free temporary name in " + shownName(dir.string());
     return false;
 }
 
@@ -353,7 +354,7 @@ bool ensureFolder(const fs::path& dir, fs::path& created, std::string& error) {
         return true;
     }
     if (fs::exists(fs::symlink_status(dir, code))) {
-        error = "cannot write into " + dir.string() + ": it is not a folder";
+        error = "cannot write into " + shownName(dir.string()) + ": it is not a folder";
         return false;
     }
     fs::path top = dir;
@@ -366,7 +367,7 @@ bool ensureFolder(const fs::path& dir, fs::path& created, std::string& error) {
         if (!code && fs::is_directory(dir, code)) {
             return true;  // another run made it meanwhile
         }
-        error = "cannot create the folder " + dir.string() + ": " + code.message();
+        error = "cannot create the folder " + shownName(dir.string()) + ": " + code.message();
         return false;
     }
     created = top;
@@ -404,20 +405,23 @@ bool writeSceneFiles(const std::string& folder, const std::string& figureText,
 
     Descriptor dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() < 0) {
-        error = "cannot open the folder " + dir.string() + ": " + errnoText();
+        error = "cannot open the folder " + shownName(dir.string()) + ": " + errnoText();
         return failed();
     }
     if (const int failure = lockFolder(dirFd.get(), how.lockWaitSeconds); failure != 0) {
         error = failure == EWOULDBLOCK || failure == EINTR
-                    ? "another run is still writing into " + dir.string() + "; try again later"
-                    : "cannot lock the folder " + dir.string() + ": " + std::strerror(failure);
+                    ? "another run is still writing into " + shownName(dir.string()) +
+                          "; try again later"
+                    : "cannot lock the folder " + shownName(dir.string()) + ": " +
+                          std::strerror(failure);
         return failed();
     }
     // The lock goes with dirFd, when this function returns. A run that failed in a folder it
     // made removes the folder before it lets go of the lock.
     struct stat folderInfo {};
     if (::fstat(dirFd.get(), &folderInfo) != 0 || folderInfo.st_nlink == 0) {
-        error = "the folder " + dir.string() + " was removed while this run waited; run again";
+        error = "the folder " + shownName(dir.string()) +
+                " was removed while this run waited; run again";
         return false;
     }
     if (!recoverInterrupted(dirFd.get(), dir, notice, error) ||
@@ -438,25 +442,25 @@ bool writeSceneFiles(const std::string& folder, const std::string& figureText,
         ::unlinkat(dirFd.get(), figureTemp.c_str(), 0);
     };
     if (!writeAll(figure.get(), figureText) || !figure.close()) {
-        error = "cannot write " + (dir / kFigureFileName).string() + ": " + errnoText();
+        error = "cannot write " + shownName((dir / kFigureFileName).string()) + ": " + errnoText();
         removeTemps();
         return failed();
     }
     if (!writeAll(affine.get(), affineText) || !affine.close()) {
-        error = "cannot write " + (dir / kAffineFileName).string() + ": " + errnoText();
+        error = "cannot write " + shownName((dir / kAffineFileName).string()) + ": " + errnoText();
         removeTemps();
         return failed();
     }
     if (::renameat(dirFd.get(), figureTemp.c_str(), dirFd.get(), kFigureFileName) != 0) {
-        error = "cannot write " + (dir / kFigureFileName).string() + ": " + errnoText();
+        error = "cannot write " + shownName((dir / kFigureFileName).string()) + ": " + errnoText();
         removeTemps();
         return failed();
     }
     if (::renameat(dirFd.get(), affineTemp.c_str(), dirFd.get(), kAffineFileName) != 0) {
         // The new figure file is in place and its complete affine partner waits under its
         // temporary name: the next run into the folder renames it.
-        error = "cannot write " + (dir / kAffineFileName).string() + ": " + errnoText() +
-                "; the next run into " + dir.string() + " completes the scene files";
+        error = "cannot write " + shownName((dir / kAffineFileName).string()) + ": " + errnoText() +
+                "; the next run into " + shownName(dir.string()) + " completes the scene files";
         return false;
     }
     ::fsync(dirFd.get());

@@ -1,16 +1,23 @@
 #include "tessascene/table_import.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
 #include "tessascene/text_input.h"
+#include "toolkit/shown_name.h"
 
 namespace {
 
@@ -27,27 +34,112 @@ std::string_view trim(std::string_view text) {
 // The separator between values; kBlank stands for any run of spaces and tabs.
 enum class Separator : char { kBlank = ' ', kComma = ',', kTab = '\t', kSemicolon = ';' };
 
-// Splits a line into its values. Values are trimmed and lose one pair of surrounding double
-// quotes, as spreadsheets and R quote them.
-void splitValues(std::string_view line, Separator separator,
-                 std::vector<std::string_view>& values) {
+bool isSeparator(char c, Separator separator) {
+    return separator == Separator::kBlank ? (c == ' ' || c == '\t')
+                                          : c == static_cast<char>(separator);
+}
+
+// The blanks around a value: for a tab-separated table only spaces.
+bool isPadding(char c, Separator separator) {
+    return c == ' ' || c == '\r' || (c == '\t' && separator != Separator::kTab);
+}
+
+// Splits a record into its values. A value that starts with a double quote (after blanks) is
+// quoted: it runs to the next lone quote, "" inside stands for one quote, and it may hold
+// separators and line breaks; text after its closing quote is kept. Values are trimmed.
+// Unquoted values are views into record; quoted ones are written into storage, which is
+// reserved first so that the views stay valid.
+void splitValues(std::string_view record, Separator separator,
+                 std::vector<std::string_view>& values, std::string& storage) {
     values.clear();
-    if (separator == Separator::kBlank) {
-        splitWords(line, kBlanks, values);
-        return;
-    }
-    const char mark = static_cast<char>(separator);
-    for (;;) {
-        const std::size_t end = line.find(mark);
-        std::string_view value = trim(line.substr(0, end));
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-            value = value.substr(1, value.size() - 2);
-        }
-        values.push_back(value);
-        if (end == std::string_view::npos) {
+    if (record.find('"') == std::string_view::npos) {
+        if (separator == Separator::kBlank) {
+            splitWords(record, kBlanks, values);
             return;
         }
-        line.remove_prefix(end + 1);
+        const char mark = static_cast<char>(separator);
+        for (;;) {
+            const std::size_t end = record.find(mark);
+            values.push_back(trim(record.substr(0, end)));
+            if (end == std::string_view::npos) {
+                return;
+            }
+            record.remove_prefix(end + 1);
+        }
+    }
+    storage.clear();
+    storage.reserve(record.size());
+    std::size_t i = 0;
+    const std::size_t n = record.size();
+    for (;;) {
+        while (i < n && isPadding(record[i], separator)) {
+            ++i;
+        }
+        if (separator == Separator::kBlank && i == n) {
+            return;
+        }
+        if (i < n && record[i] == '"') {
+            const std::size_t start = storage.size();
+            for (++i; i < n; ++i) {
+                if (record[i] == '"') {
+                    if (i + 1 < n && record[i + 1] == '"') {
+                        ++i;
+                    } else {
+                        ++i;
+                        break;
+                    }
+                }
+                storage.push_back(record[i]);
+            }
+            while (i < n && !isSeparator(record[i], separator)) {
+                storage.push_back(record[i++]);
+            }
+            values.push_back(trim(std::string_view(storage).substr(start)));
+        } else {
+            const std::size_t start = i;
+            while (i < n && !isSeparator(record[i], separator)) {
+                ++i;
+            }
+            values.push_back(trim(record.substr(start, i - start)));
+        }
+        if (i == n) {
+            return;
+        }
+        ++i;  // the separator
+        if (separator == Separator::kBlank) {
+            while (i < n && isSeparator(record[i], separator)) {
+                ++i;
+            }
+        }
+    }
+}
+
+// Where a record stands at the end of a line: whether a quoted value is still open.
+struct QuoteState {
+    bool open = false;       // inside a quoted value
+    bool fieldStart = true;  // at the start of a value (blanks aside)
+};
+
+// Follows quotes through line, which continues a record in state.
+void followQuotes(std::string_view line, Separator separator, QuoteState& state) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (state.open) {
+            if (c == '"') {
+                if (i + 1 < line.size() && line[i + 1] == '"') {
+                    ++i;
+                } else {
+                    state.open = false;
+                }
+            }
+        } else if (isSeparator(c, separator)) {
+            state.fieldStart = true;
+        } else if (c == '"' && state.fieldStart) {
+            state.open = true;
+            state.fieldStart = false;
+        } else if (!isPadding(c, separator)) {
+            state.fieldStart = false;
+        }
     }
 }
 
@@ -69,20 +161,30 @@ bool hasDecimalComma(std::string_view text) {
 }
 
 // The separator for a table whose first row is line: a tab, else a semicolon, else a comma,
-// else blanks. Blank-separated numbers with decimal commas ("1,5 2,5") stay blank-separated, so
-// that they are reported as decimal commas rather than as odd values.
+// else blanks, each counted only outside quoted values. Blank-separated numbers with decimal
+// commas ("1,5 2,5") stay blank-separated, so that they are reported as decimal commas rather
+// than as odd values.
 Separator separatorOf(std::string_view line) {
-    if (line.find('\t') != std::string_view::npos) {
+    std::string outside;
+    bool inQuotes = false;
+    for (char c : line) {
+        if (c == '"') {
+            inQuotes = !inQuotes;
+        } else if (!inQuotes) {
+            outside.push_back(c);
+        }
+    }
+    if (outside.find('\t') != std::string::npos) {
         return Separator::kTab;
     }
-    if (line.find(';') != std::string_view::npos) {
+    if (outside.find(';') != std::string::npos) {
         return Separator::kSemicolon;
     }
-    if (line.find(',') == std::string_view::npos) {
+    if (outside.find(',') == std::string::npos) {
         return Separator::kBlank;
     }
     std::vector<std::string_view> words;
-    splitValues(line, Separator::kBlank, words);
+    splitWords(line, kBlanks, words);
     bool allDecimalCommas = words.size() > 1;
     for (std::string_view word : words) {
         allDecimalCommas = allDecimalCommas && hasDecimalComma(word);
@@ -92,11 +194,11 @@ Separator separatorOf(std::string_view line) {
 
 enum class Value { kNumber, kMissing, kInfinite, kOutOfRange, kDecimalComma, kNotANumber };
 
-// Reads one value as strtod does in the C locale. An empty value or any NaN is kMissing.
+// Reads one value as strtod does in the C locale. An empty value, NA or any NaN is kMissing.
 // from_chars reads plain decimal numbers to the same nearest double several times faster;
 // strtod takes what it leaves (a leading '+', hexadecimal numbers).
-Value readValue(std::string_view text, double& value) {
-    if (text.empty()) {
+Value readNumber(std::string_view text, double& value) {
+    if (text.empty() || text == "NA") {
         return Value::kMissing;
     }
     const char* const textEnd = text.data() + text.size();
@@ -135,20 +237,94 @@ Value readValue(std::string_view text, double& value) {
     return Value::kNumber;
 }
 
-bool isNumber(std::string_view text) {
-    double ignored = 0.0;
-    const Value kind = readValue(text, ignored);
-    return kind == Value::kNumber || kind == Value::kInfinite || kind == Value::kOutOfRange;
-}
-
-// An OFF-family keyword: optional ST, C, N, 4 and n prefixes, then OFF, SKEL or VECT.
-bool isOffKeyword(std::string_view word) {
-    for (std::string_view prefix : {"ST", "C", "N", "4", "n"}) {
-        if (word.substr(0, prefix.size()) == prefix) {
-            word.remove_prefix(prefix.size());
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
         }
     }
-    return word == "OFF" || word == "SKEL" || word == "VECT";
+    return true;
+}
+
+// Asks the system to back the untouched memory at data with large pages where it can: a long
+// table then costs a fraction of the page faults. Only a hint; nothing changes if it is refused.
+void useLargePages(void* data, std::size_t size) {
+    constexpr std::uintptr_t kLarge = std::uintptr_t{2} << 20;
+    const std::uintptr_t begin =
+        (reinterpret_cast<std::uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kLarge - 1);
+    if (end > begin) {
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    }
+}
+
+// The points of one polyline as they arrive, kept in blocks mapped straight from the system:
+// a path costs its points and one block, its vector is made at its exact size, and each block
+// goes back to the system once copied, so a long table never needs twice its points at once
+// (a growing vector would, when it moves).
+class PathCollector {
+public:
+    PathCollector() = default;
+    PathCollector(const PathCollector&) = delete;
+    PathCollector& operator=(const PathCollector&) = delete;
+    ~PathCollector() { release(); }
+
+    std::size_t size() const { return size_; }
+
+    void push(const Vertex4& point) {
+        if (size_ == blocks_.size() * kBlockPoints) {
+            void* memory = ::mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE,
+                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (memory == MAP_FAILED) {
+                throw std::bad_alloc();
+            }
+            useLargePages(memory, kBlockBytes);
+            blocks_.push_back(static_cast<Vertex4*>(memory));
+        }
+        blocks_.back()[size_ % kBlockPoints] = point;
+        ++size_;
+    }
+
+    // The points in order; the collector is empty afterwards.
+    std::vector<Vertex4> take() {
+        std::vector<Vertex4> points;
+        points.reserve(size_);
+        useLargePages(points.data(), size_ * sizeof(Vertex4));
+        for (std::size_t b = 0; b < blocks_.size(); ++b) {
+            const std::size_t count = std::min(kBlockPoints, size_ - b * kBlockPoints);
+            points.insert(points.end(), blocks_[b], blocks_[b] + count);
+            ::munmap(blocks_[b], kBlockBytes);
+            blocks_[b] = nullptr;
+        }
+        blocks_.clear();
+        size_ = 0;
+        return points;
+    }
+
+private:
+    static constexpr std::size_t kBlockPoints = std::size_t{1} << 18;  // 8 MiB
+    static constexpr std::size_t kBlockBytes = kBlockPoints * sizeof(Vertex4);
+
+    void release() {
+        for (std::size_t b = 0; b < blocks_.size(); ++b) {
+            if (blocks_[b] != nullptr) {
+                ::munmap(blocks_[b], kBlockBytes);
+            }
+        }
+    }
+
+    std::vector<Vertex4*> blocks_;
+    std::size_t size_ = 0;
+};
+
+// A header name as a message shows it: unprintable bytes as '?', at most 24 bytes.
+std::string plainName(const std::string& name) {
+    const std::string shown = quoted(name);
+    return shown.substr(1, shown.size() - 2);
 }
 
 class TableReader {
@@ -167,12 +343,9 @@ public:
                 break;
             }
             ++line_;
-            if (status == LineStatus::kTooLong) {
-                return fail("the line is longer than " + std::to_string(kMaxLineBytes) +
-                            " bytes; is this a table of numbers?");
-            }
-            if (status == LineStatus::kFailed) {
-                return fail("cannot read the file");
+            recordLine_ = line_;
+            if (!checkLine(status)) {
+                return false;
             }
             std::string_view row(text_);
             if (line_ == 1 && row.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -190,6 +363,9 @@ public:
                 commentLine = line_;
                 continue;
             }
+            if (row.find('"') != std::string_view::npos && !readRecord(row, started)) {
+                return false;
+            }
             if (!started) {
                 started = true;
                 if (!readLayout(row, commentLine == line_ - 1 ? comment : std::string())) {
@@ -205,19 +381,68 @@ public:
         }
         endPath(table);
         if (line_ == 0) {
-            line_ = 1;
+            line_ = recordLine_ = 1;
             return fail("the file is empty");
         }
         if (table.points == 0) {
             return fail("no rows of numbers: a point table has four values a row");
         }
+        table.description = describeColumns();
         return true;
     }
 
 private:
     bool fail(const std::string& message) {
-        error_ = name_ + ":" + std::to_string(line_) + ": " + message;
+        error_ = name_ + ":" + std::to_string(recordLine_) + ": " + message;
         return false;
+    }
+
+    bool checkLine(LineStatus status) {
+        if (status == LineStatus::kTooLong) {
+            return fail("the line is longer than " + std::to_string(kMaxLineBytes) +
+                        " bytes; is this a table of numbers?");
+        }
+        if (status == LineStatus::kFailed) {
+            return fail("cannot read the file");
+        }
+        return true;
+    }
+
+    // Joins the lines of a record whose quoted value holds line breaks into record_, and
+    // points row at it. The separator of a first record is told from its first line.
+    bool readRecord(std::string_view& row, bool started) {
+        const Separator separator = started ? separator_ : separatorOf(row);
+        QuoteState state;
+        followQuotes(row, separator, state);
+        if (!state.open) {
+            return true;
+        }
+        record_.assign(row);
+        while (state.open) {
+            const LineStatus status = readBoundedLine(in_, text_);
+            if (status == LineStatus::kEnd) {
+                return fail(
+                    "a quoted value is not closed: the quote that opens it has no "
+                    "partner before the end of the file");
+            }
+            ++line_;
+            if (!checkLine(status)) {
+                return false;
+            }
+            std::string_view next(text_);
+            if (!next.empty() && next.back() == '\r') {
+                next.remove_suffix(1);
+            }
+            if (record_.size() + 1 + next.size() > kMaxLineBytes) {
+                return fail("a quoted value runs on for more than " +
+                            std::to_string(kMaxLineBytes) + " bytes; is a closing quote missing?");
+            }
+            record_ += '\n';
+            record_.append(next);
+            followQuotes(next, separator, state);  // the rest of the record is on this line
+        }
+        row = trim(record_);
+        return true;
     }
 
     std::string columnName(std::size_t column) const {
@@ -227,29 +452,77 @@ private:
         return "column " + std::to_string(column + 1);
     }
 
+    // Reads a value of the table: in a semicolon-separated table with decimal commas, the comma
+    // is the decimal mark. mixed is set when the value uses the other mark than the table.
+    Value readValue(std::string_view text, double& value, bool& mixed) {
+        mixed = false;
+        if (separator_ != Separator::kSemicolon) {
+            return readNumber(text, value);
+        }
+        const std::size_t comma = text.find(',');
+        const bool point = text.find('.') != std::string_view::npos;
+        if (comma == std::string_view::npos) {
+            const Value kind = readNumber(text, value);
+            if (point && kind != Value::kNotANumber && kind != Value::kMissing) {
+                mixed = decimalMark_ == ',';
+                if (decimalMark_ == 0) {
+                    decimalMark_ = '.';
+                    markLine_ = recordLine_;
+                }
+            }
+            return kind;
+        }
+        if (point || text.find(',', comma + 1) != std::string_view::npos || text.size() >= 64) {
+            return readNumber(text, value);  // not a number with a decimal comma
+        }
+        char copy[64];
+        text.copy(copy, text.size());
+        copy[comma] = '.';
+        const Value kind = readNumber(std::string_view(copy, text.size()), value);
+        if (kind != Value::kNotANumber) {
+            mixed = decimalMark_ == '.';
+            if (decimalMark_ == 0) {
+                decimalMark_ = ',';
+                markLine_ = recordLine_;
+            }
+        }
+        return kind;
+    }
+
+    bool isNumber(std::string_view text) {
+        double ignored = 0.0;
+        bool mixed = false;
+        const Value kind = readValue(text, ignored, mixed);
+        return kind == Value::kNumber || kind == Value::kInfinite || kind == Value::kOutOfRange;
+    }
+
     // The separator, the column names and the columns to read, from the first row that is not
     // a comment. header is the comment directly above it, or empty.
     bool readLayout(std::string_view row, const std::string& header) {
         separator_ = separatorOf(row);
-        splitValues(row, separator_, values_);
+        splitValues(row, separator_, values_, unquoted_);
         columnCount_ = values_.size();
-        std::size_t numbers = 0;
+        std::size_t numbers = 0, words = 0;
         for (std::string_view v : values_) {
-            numbers += isNumber(v) ? 1 : 0;
+            double ignored = 0.0;
+            bool mixed = false;
+            const Value kind = readValue(v, ignored, mixed);
+            numbers +=
+                kind == Value::kNumber || kind == Value::kInfinite || kind == Value::kOutOfRange
+                    ? 1
+                    : 0;
+            words += kind == Value::kNotANumber ? 1 : 0;
         }
-        double ignored = 0.0;
-        std::size_t words = 0;
-        for (std::string_view v : values_) {
-            words += readValue(v, ignored) == Value::kNotANumber ? 1 : 0;
-        }
-        header_ = numbers == 0 && words > 0;
+        decimalMark_ = 0;  // a header's words say nothing of the numbers
+        header_ = (numbers == 0 && words > 0) || isDefaultPandasHeader();
         if (header_) {
             names_.assign(values_.begin(), values_.end());
         } else if (!header.empty()) {
             std::vector<std::string_view> names;
-            splitValues(header, separator_, names);
+            std::string storage;
+            splitValues(header, separator_, names, storage);
             if (names.size() != columnCount_) {
-                splitValues(header, Separator::kBlank, names);
+                splitValues(header, Separator::kBlank, names, storage);
             }
             if (names.size() == columnCount_) {
                 names_.assign(names.begin(), names.end());
@@ -260,7 +533,13 @@ private:
                         (columnCount_ == 1 ? " column" : " columns") +
                         "; a point table needs four (x, y, z, q) and may have more");
         }
+        return resolveColumns();
+    }
 
+    // The columns --columns and --group name, or those the header names x, y, z, q.
+    bool resolveColumns() {
+        columns_.clear();
+        group_ = static_cast<std::size_t>(-1);
         if (!options_.columns.empty()) {
             for (const std::string& wanted : options_.columns) {
                 std::size_t column = 0;
@@ -269,6 +548,8 @@ private:
                 }
                 columns_.push_back(column);
             }
+        } else {
+            chooseByName();
         }
         if (!options_.group.empty()) {
             std::size_t column = 0;
@@ -276,6 +557,19 @@ private:
                 return false;
             }
             group_ = column;
+        }
+        return true;
+    }
+
+    // pandas' header for a frame without column names: an empty index name, then 0, 1, 2, ...
+    bool isDefaultPandasHeader() const {
+        if (values_.size() < 2 || !values_[0].empty()) {
+            return false;
+        }
+        for (std::size_t i = 1; i < values_.size(); ++i) {
+            if (values_[i] != std::to_string(i - 1)) {
+                return false;
+            }
         }
         return true;
     }
@@ -313,14 +607,50 @@ private:
                     "; the header names " + known);
     }
 
-    // By default the first four columns that do not hold text in the first row of data.
+    // Header names x, y, z and q or w, in any case and wherever they stand; or x1..x4, x0..x3.
+    void chooseByName() {
+        static const char* const kNameSets[][4] = {{"x", "y", "z", "q"},
+                                                   {"x", "y", "z", "w"},
+                                                   {"x1", "x2", "x3", "x4"},
+                                                   {"x0", "x1", "x2", "x3"}};
+        for (const auto& set : kNameSets) {
+            std::vector<std::size_t> found;
+            for (const char* wanted : set) {
+                for (std::size_t i = 0; i < names_.size(); ++i) {
+                    if (equalsIgnoringCase(trim(names_[i]), wanted)) {
+                        found.push_back(i);
+                        break;
+                    }
+                }
+            }
+            if (found.size() == 4) {
+                columns_ = found;
+                return;
+            }
+        }
+    }
+
+    // Without names, the first four columns that do not hold text in the first row of data,
+    // after a leading index column: one named "", index or "Unnamed: 0" (as pandas and R write
+    // it) that holds a whole number.
     bool chooseColumns() {
-        double ignored = 0.0;
-        for (std::size_t i = 0; i < columnCount_ && columns_.size() < 4; ++i) {
-            if (readValue(values_[i], ignored) != Value::kNotANumber) {
+        double value = 0.0;
+        bool mixed = false;
+        std::size_t first = 0;
+        if (!names_.empty() && columnCount_ > 4) {
+            const std::string_view name = trim(names_[0]);
+            if ((name.empty() || equalsIgnoringCase(name, "index") || name == "Unnamed: 0") &&
+                readValue(values_[0], value, mixed) == Value::kNumber && value >= 0.0 &&
+                value == std::floor(value)) {
+                first = 1;
+            }
+        }
+        for (std::size_t i = first; i < columnCount_ && columns_.size() < 4; ++i) {
+            if (readValue(values_[i], value, mixed) != Value::kNotANumber) {
                 columns_.push_back(i);
             }
         }
+        decimalMark_ = 0;
         if (columns_.size() < 4) {
             return fail("only " + std::to_string(columns_.size()) +
                         " columns hold numbers; a point table needs four (x, y, z, q)");
@@ -328,8 +658,43 @@ private:
         return true;
     }
 
+    // "using columns x, y, z, w (3 to 6)", or "using columns 1 to 4" without names.
+    std::string describeColumns() const {
+        bool consecutive = true;
+        for (std::size_t i = 1; i < 4; ++i) {
+            consecutive = consecutive && columns_[i] == columns_[0] + i;
+        }
+        std::string numbers;
+        if (consecutive) {
+            numbers = std::to_string(columns_[0] + 1) + " to " + std::to_string(columns_[3] + 1);
+        } else {
+            for (std::size_t i = 0; i < 4; ++i) {
+                numbers += (i > 0 ? ", " : "") + std::to_string(columns_[i] + 1);
+            }
+        }
+        if (names_.empty()) {
+            return "using columns " + numbers;
+        }
+        std::string named;
+        for (std::size_t i = 0; i < 4; ++i) {
+            const std::string& name = names_[columns_[i]];
+            named += (i > 0 ? ", " : "") + (name.empty() ? std::string("\"\"") : plainName(name));
+        }
+        return "using columns " + named + " (" + numbers + ")";
+    }
+
     bool readRow(std::string_view row, PointTable& table) {
-        splitValues(row, separator_, values_);
+        splitValues(row, separator_, values_, unquoted_);
+        if (header_ && !dataSeen_ && separator_ == Separator::kBlank &&
+            values_.size() == columnCount_ + 1) {
+            // R's write.table names every column but that of the row names.
+            names_.insert(names_.begin(), std::string());
+            ++columnCount_;
+            if (!resolveColumns()) {
+                return false;
+            }
+        }
+        dataSeen_ = true;
         if (values_.size() != columnCount_) {
             return fail("a ragged row: " + std::to_string(values_.size()) +
                         (values_.size() == 1 ? " value" : " values") + " where " +
@@ -353,7 +718,16 @@ private:
         for (int i = 0; i < 4; ++i) {
             const std::size_t column = columns_[i];
             const std::string_view text = values_[column];
-            switch (readValue(text, point[i])) {
+            bool mixed = false;
+            const Value kind = readValue(text, point[i], mixed);
+            if (mixed) {
+                return fail(quoted(text) + " in " + columnName(column) + " has a decimal " +
+                            (decimalMark_ == ',' ? "point" : "comma") + ", but line " +
+                            std::to_string(markLine_) + " has numbers with a decimal " +
+                            (decimalMark_ == ',' ? "comma" : "point") +
+                            "; write every number with the same decimal mark");
+            }
+            switch (kind) {
                 case Value::kNumber:
                     break;
                 case Value::kMissing:
@@ -369,85 +743,74 @@ private:
                 case Value::kDecimalComma:
                     return fail(quoted(text) + " in " + columnName(column) +
                                 " has a decimal comma; write numbers with a decimal point "
-                                "(1.5, not 1,5)");
+                                "(1.5, not 1,5), or separate the values with semicolons");
                 case Value::kNotANumber:
                     return fail(quoted(text) + " in " + columnName(column) + " is not a number");
             }
         }
         if (missing == 4) {
-            endPath(table);  // a row of NaN separates polylines
+            endPath(table);  // a row of missing values separates polylines
             return true;
         }
         if (missing > 0) {
             return fail(columnName(missingColumn) +
-                        " is NaN or empty in a row that has numbers; only a row with no "
+                        " is NA, NaN or empty in a row that has numbers; only a row with no "
                         "coordinates at all separates polylines");
         }
         if (table.points >= kMaxTablePoints) {
             return fail("more than " + std::to_string(kMaxTablePoints) +
                         " points; thin the data out first");
         }
-        if (!pathOpen_) {
-            table.paths.emplace_back();
-            pathOpen_ = true;
-        }
-        table.paths.back().push_back(point);
+        path_.push(point);
         table.box.add(point);
         ++table.points;
         return true;
     }
 
-    void endPath(PointTable&) { pathOpen_ = false; }
+    void endPath(PointTable& table) {
+        if (path_.size() > 0) {
+            table.paths.push_back(path_.take());
+        }
+    }
 
     std::istream& in_;
     const std::string& name_;
     const TableOptions& options_;
     std::string& error_;
     std::string text_;
+    std::string record_;    // a record of several lines
+    std::string unquoted_;  // the values of a record with quotes
     long line_ = 0;
+    long recordLine_ = 0;  // where the record being read starts
     Separator separator_ = Separator::kBlank;
+    char decimalMark_ = 0;  // ',' or '.' once a number shows it
+    long markLine_ = 0;     // where it showed
     bool header_ = false;
+    bool dataSeen_ = false;  // a row of data was read
     std::size_t columnCount_ = 0;
     std::vector<std::string> names_;  // empty without a header
     std::vector<std::size_t> columns_;
     std::size_t group_ = static_cast<std::size_t>(-1);  // none
-    std::vector<std::string_view> values_;              // into text_ or a header
+    std::vector<std::string_view> values_;              // into text_, record_ or unquoted_
     std::string previousGroup_;
     bool havePrevious_ = false;
-    bool pathOpen_ = false;
+    PathCollector path_;
 };
 
 }  // namespace
 
-bool detectInputKind(std::istream& in, const std::string& name, InputKind& kind,
-                     std::string& error) {
-    kind = InputKind::kTable;
-    std::string text;
-    // Only the first word counts, so a few lines suffice: a table's first row is soon reached.
-    for (int read = 0; read < 1000; ++read) {
-        const LineStatus status = readBoundedLine(in, text);
-        if (status != LineStatus::kLine) {
-            break;
+bool isOffKeyword(std::string_view word) {
+    for (std::string_view prefix : {"ST", "C", "N", "4", "n"}) {
+        if (word.substr(0, prefix.size()) == prefix) {
+            word.remove_prefix(prefix.size());
         }
-        const std::string_view row = trim(text);
-        if (row.empty() || row[0] == '#') {
-            continue;
-        }
-        const std::string_view word = row.substr(0, row.find_first_of(kBlanks));
-        kind = isOffKeyword(word) ? InputKind::kOffFamily : InputKind::kTable;
-        break;
     }
-    in.clear();
-    in.seekg(0);
-    if (!in) {
-        error = name + ": cannot read the file from its start again; give a regular file";
-        return false;
-    }
-    return true;
+    return word == "OFF" || word == "SKEL" || word == "VECT";
 }
 
 bool importTable(std::istream& in, const std::string& name, const TableOptions& options,
                  PointTable& table, std::string& error) {
     table = PointTable{};
-    return TableReader(in, name, options, error).run(table);
+    const std::string shown = shownName(name);
+    return TableReader(in, shown, options, error).run(table);
 }

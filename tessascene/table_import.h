@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <istream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tessascene/placement.h"
@@ -16,6 +17,8 @@ struct TableOptions {
     std::vector<std::string> columns;  // four names or 1-based numbers; empty: the first four
                                        // numeric columns
     std::string group;                 // a name or 1-based number; empty: no grouping column
+    std::string array;                 // the array of an .npz archive; empty: the only one,
+                                       // or arr_0
 };
 
 // A table as polylines of data points, in file order.
@@ -23,27 +26,26 @@ struct PointTable {
     std::vector<std::vector<Vertex4>> paths;  // none empty
     std::size_t points = 0;                   // over all paths
     BoundingBox4 box;                         // of all points
+    std::string description;  // what was read, e.g. "using columns x, y, z, w (3 to 6)"
 };
 
 // Files holding more points than this are refused rather than exhausting memory.
 constexpr std::size_t kMaxTablePoints = 20'000'000;
 
-enum class InputKind {
-    kOffFamily,  // the first word is an OFF-family keyword (4OFF, nOFF, 4SKEL, 4VECT, ...)
-    kTable,      // anything else is read as a point table
-};
-
-// Tells an OFF-family file from a point table by its first word that is not in a comment, then
-// rewinds in to its start. False with error naming the file when the stream cannot be rewound
-// (a pipe).
-bool detectInputKind(std::istream& in, const std::string& name, InputKind& kind,
-                     std::string& error);
+// True when word is an OFF-family keyword (4OFF, nOFF, 4SKEL, 4VECT, CN4OFF, ...).
+bool isOffKeyword(std::string_view word);
 
 // Reads a point table from in. The separator is told from the first row: a tab, else a
-// semicolon, else a comma, else runs of blanks. An optional header row names the columns; a
-// '#' comment directly above the first row names them when it splits into as many names (numpy's
-// header). Lines starting with '#' are skipped. Values are read as strtod reads them in the C
-// locale and must fit a 32-bit float. name is used in messages only. Returns false with error
-// "NAME:LINE: what is wrong" for bad input, leaving table unspecified.
+// semicolon, else a comma, else runs of blanks. Fields may be quoted as RFC 4180 quotes them
+// (separators, doubled quotes and line breaks inside). An optional header row names the
+// columns; a '#' comment directly above the first row names them when it splits into as many
+// names (numpy's header). Lines starting with '#' are skipped. Header names x, y, z and q or w
+// (any case; also x1..x4, x0..x3) choose the columns; otherwise the first four that hold
+// numbers do, after a leading index column (named "", index or "Unnamed: 0", holding whole
+// numbers). In a semicolon-separated table a decimal comma is the decimal mark when the file
+// uses no decimal point. Values are read as strtod reads them in the C locale and must fit a
+// 32-bit float; NA, NaN and empty values are missing. name is used in messages only (control
+// characters escaped). Returns false with error "NAME:LINE: what is wrong" for bad input,
+// LINE being where the record starts, leaving table unspecified.
 bool importTable(std::istream& in, const std::string& name, const TableOptions& options,
                  PointTable& table, std::string& error);

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "toolkit/shown_name.h"
+
 LineStatus readBoundedLine(std::istream& in, std::string& line, std::size_t maxBytes) {
     line.clear();
     if (in.rdbuf() == nullptr || !in.good()) {
@@ -48,20 +50,20 @@ LineStatus readBoundedLine(std::istream& in, std::string& line, std::size_t maxB
 bool openInputFile(const std::string& path, std::ifstream& in, std::string& error) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        error = path + ": cannot open the file: " + std::strerror(errno);
+        error = shownName(path) + ": cannot open the file: " + std::strerror(errno);
         return false;
     }
     if (S_ISDIR(info.st_mode)) {
-        error = path + ": is a folder, not a file";
+        error = shownName(path) + ": is a folder, not a file";
         return false;
     }
     if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
-        error = path + ": is a device, not a file";
+        error = shownName(path) + ": is a device, not a file";
         return false;
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        error = path + ": cannot open the file: " + std::strerror(errno);
+        error = shownName(path) + ": cannot open the file: " + std::strerror(errno);
         return false;
     }
     in = std::move(file);

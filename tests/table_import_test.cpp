@@ -1,19 +1,32 @@
 // Point tables and fitting them into a figure: the forms of table people save, the errors that
 // name file and line, bounded line reading across its chunks, and simplification that keeps only
-// data points, stays within the reported distance and never joins two polylines.
+// data points, stays within the reported distance and never joins two polylines. Then the files
+// data tools write (pandas, R, spreadsheets, numpy's .npy and .npz, gzip), as the importer and
+// as the tool read them, from files and from a pipe.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "tessascene/data_import.h"
 #include "tessascene/simplify.h"
 #include "tessascene/table_import.h"
 #include "tessascene/text_input.h"
+#include "tests/test_helpers.h"
 
 namespace {
 
@@ -54,13 +67,13 @@ TEST(PointTable, ReadsTheFormsDataToolsWrite) {
         {"comments do not separate", "1 2 3 4\n# note\n5 6 7 8\n", {}, {2}, {1, 2, 3, 4}},
         {"columns by name",
          "t,x,y,z,q\n0,1,2,3,4\n",
-         {{"q", "z", "y", "x"}, ""},
+         {{"q", "z", "y", "x"}, "", ""},
          {1},
          {4, 3, 2, 1}},
-        {"columns by number", "9 1 2 3 4\n", {{"5", "1", "2", "3"}, ""}, {1}, {4, 9, 1, 2}},
+        {"columns by number", "9 1 2 3 4\n", {{"5", "1", "2", "3"}, "", ""}, {1}, {4, 9, 1, 2}},
         {"a group column",
          "x,y,z,q,run\n1,1,1,1,a\n2,2,2,2,a\n3,3,3,3,b\n4,4,4,4,a\n",
-         {{}, "run"},
+         {{}, "run", ""},
          {2, 1, 1},
          {1, 1, 1, 1}},
         {"what strtod reads", "1e-3 -0 .5 +2\n0x1p3 1E2 -.25 7.\n", {}, {2}, {1e-3, -0.0, 0.5, 2}},
@@ -94,23 +107,28 @@ TEST(PointTable, BadInputNamesTheFileAndLine) {
         {"1,2,3,4\n1,2,3\n", {}, "t.csv:2: a ragged row: 3 values where the first row has 4"},
         {"x,y,z,q\n1,2,3,4,5\n", {}, "t.csv:2: a ragged row: 5 values where the header has 4"},
         {"1,2,3,4\n1,2,abc,4\n", {}, "t.csv:2: 'abc' in column 3 is not a number"},
-        {"1,2,3,4\n1,nan,3,4\n", {}, "t.csv:2: column 2 is NaN or empty in a row that has numbers"},
+        {"1,2,3,4\n1,nan,3,4\n",
+         {},
+         "t.csv:2: column 2 is NA, NaN or empty in a row that has numbers"},
         {"1 2 3 4\n1 2 inf 4\n", {}, "t.csv:2: 'inf' in column 3 is infinite"},
         {"1 2 3 4\n1 2 1e39 4\n", {}, "beyond the range of 32-bit floats"},
         {"", {}, "t.csv:1: the file is empty"},
         {"# x,y,z,q\n\n", {}, "t.csv:2: no rows of numbers"},
         {"1,2,3\n", {}, "t.csv:1: 3 columns; a point table needs four"},
         {"a,b,c,d,e\n1,2,3,x,5\n",
-         {{"a", "b", "c", "w"}, ""},
+         {{"a", "b", "c", "w"}, "", ""},
          "t.csv:1: --columns: no column is named 'w'"},
         {"1 2 3 4\n",
-         {{"x", "y", "z", "q"}, ""},
+         {{"x", "y", "z", "q"}, "", ""},
          "t.csv:1: --columns names column 'x', but the table has no header"},
         {"1 2 3 4\n",
-         {{"1", "2", "3", "5"}, ""},
+         {{"1", "2", "3", "5"}, "", ""},
          "t.csv:1: --columns names column 5, but the table has 4"},
         {"1,5 2,5 3,5 4,5\n", {}, "t.csv:1: '1,5' in column 1 has a decimal comma"},
-        {"1;2;3;4\n1;2,5;3;4\n", {}, "t.csv:2: '2,5' in column 2 has a decimal comma"},
+        {"1;2;3;4\n1;2,5;3;4\n1;2.5;3;4\n",
+         {},
+         "t.csv:3: '2.5' in column 2 has a decimal point, but line 2 has numbers with a decimal "
+         "comma"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -137,13 +155,7 @@ TEST(PointTable, OffFamilyFilesAreToldFromTablesByContent) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        std::istringstream in(c.text);
-        InputKind kind = InputKind::kTable;
-        std::string error, first;
-        ASSERT_TRUE(detectInputKind(in, "f", kind, error)) << error;
-        EXPECT_EQ(kind, c.kind);
-        ASSERT_EQ(readBoundedLine(in, first), LineStatus::kLine) << "not rewound";
-        EXPECT_EQ(first, std::string(c.text).substr(0, first.size()));
+        EXPECT_EQ(kindOfInput(c.text), c.kind);
     }
 }
 
@@ -305,6 +317,414 @@ TEST(FitPaths, RefusesWhatCannotFit) {
                          report, error));
     ASSERT_EQ(polylines.size(), 2u);
     EXPECT_EQ(polylines[0].size(), 10u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files as the tools that make them write them. numpy and pandas do not run here, so their
+// formats are written byte for byte as their documentation and source lay them out.
+
+// Little-endian bytes of the values, or big-endian ones.
+template <typename T>
+std::string rawBytes(const std::vector<T>& values, bool bigEndian = false) {
+    std::string bytes(values.size() * sizeof(T), '\0');
+    std::memcpy(bytes.data(), values.data(), bytes.size());
+    if (bigEndian) {
+        for (std::size_t i = 0; i < bytes.size(); i += sizeof(T)) {
+            std::reverse(bytes.begin() + i, bytes.begin() + i + sizeof(T));
+        }
+    }
+    return bytes;
+}
+
+std::string littleEndian(std::uint64_t value, int bytes) {
+    std::string text;
+    for (int i = 0; i < bytes; ++i) {
+        text.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+    }
+    return text;
+}
+
+// What np.save writes: format 1.0; the header dict with its keys sorted, room for the growing
+// axis to reach 21 digits, spaces up to a multiple of 64 bytes and a newline; then the data.
+std::string npyFile(const std::string& descr, bool fortran, const std::vector<std::size_t>& shape,
+                    const std::string& data, int version = 1) {
+    std::string shapeText = "(";
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        shapeText += (i > 0 ? ", " : "") + std::to_string(shape[i]);
+    }
+    shapeText += shape.size() == 1 ? ",)" : ")";
+    std::string header = "{'descr': '" + descr +
+                         "', 'fortran_order': " + (fortran ? "True" : "False") +
+                         ", 'shape': " + shapeText + ", }";
+    header += std::string(21 - std::to_string(shape[fortran ? shape.size() - 1 : 0]).size(), ' ');
+    const int lengthBytes = version == 1 ? 2 : 4;  // 2.0 and 3.0 (UTF-8 names) need 4
+    header += std::string(64 - (8 + lengthBytes + header.size() + 1) % 64, ' ') + "\n";
+    return std::string("\x93NUMPY", 6) + static_cast<char>(version) + '\0' +
+           littleEndian(header.size(), lengthBytes) + header + data;
+}
+
+// What np.savez (stored) or np.savez_compressed (deflated) writes: Python's zipfile with
+// force_zip64, one member NAME.npy per array (a name with a dot is taken as it is), dated
+// 1980-01-01, checked against Python's own output for the same bytes.
+std::string npzFile(const std::vector<std::pair<std::string, std::string>>& arrays, bool deflated) {
+    std::string archive, directory;
+    for (const auto& [name, npy] : arrays) {
+        std::string data = npy;
+        if (deflated) {
+            z_stream stream{};
+            deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+            data.assign(deflateBound(&stream, npy.size()), '\0');
+            stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(npy.data()));
+            stream.avail_in = static_cast<uInt>(npy.size());
+            stream.next_out = reinterpret_cast<Bytef*>(data.data());
+            stream.avail_out = static_cast<uInt>(data.size());
+            deflate(&stream, Z_FINISH);
+            data.resize(stream.total_out);
+            deflateEnd(&stream);
+        }
+        const std::string member = name.find('.') == std::string::npos ? name + ".npy" : name;
+        const std::uint32_t crc =
+            crc32(0, reinterpret_cast<const Bytef*>(npy.data()), static_cast<uInt>(npy.size()));
+        const std::string common = littleEndian(0, 2) + littleEndian(deflated ? 8 : 0, 2) +
+                                   littleEndian(0, 2) + littleEndian(0x21, 2) +
+                                   littleEndian(crc, 4);
+        const std::size_t offset = archive.size();
+        archive += std::string("PK\x03\x04", 4) + littleEndian(45, 2) + common +
+                   littleEndian(0xffffffff, 4) + littleEndian(0xffffffff, 4) +
+                   littleEndian(member.size(), 2) + littleEndian(20, 2) + member +
+                   littleEndian(1, 2) + littleEndian(16, 2) + littleEndian(npy.size(), 8) +
+                   littleEndian(data.size(), 8) + data;
+        directory += std::string("PK\x01\x02", 4) + littleEndian(0x032d, 2) + littleEndian(45, 2) +
+                     common + littleEndian(data.size(), 4) + littleEndian(npy.size(), 4) +
+                     littleEndian(member.size(), 2) + littleEndian(0, 2) + littleEndian(0, 2) +
+                     littleEndian(0, 2) + littleEndian(0, 2) + littleEndian(0600u << 16, 4) +
+                     littleEndian(offset, 4) + member;
+    }
+    return archive + directory + std::string("PK\x05\x06", 4) + littleEndian(0, 4) +
+           littleEndian(arrays.size(), 2) + littleEndian(arrays.size(), 2) +
+           littleEndian(directory.size(), 4) + littleEndian(archive.size(), 4) + littleEndian(0, 2);
+}
+
+// What Python's gzip module writes for a file name (pandas' .csv.gz): the name in the header.
+std::string gzipFile(const std::string& text, const char* name) {
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, 16 + 15, 8, Z_DEFAULT_STRATEGY);
+    gz_header header{};
+    header.name = reinterpret_cast<Bytef*>(const_cast<char*>(name));
+    header.os = 255;
+    deflateSetHeader(&stream, &header);
+    std::string out(deflateBound(&stream, text.size()) + 64, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    stream.avail_in = static_cast<uInt>(text.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+// A 4D curve of n points, row-major, whose values float32 holds exactly.
+std::vector<double> curveRows(std::size_t n) {
+    std::vector<double> values;
+    for (std::size_t i = 0; i < n; ++i) {
+        for (int c = 0; c < 4; ++c) {
+            values.push_back(static_cast<double>(static_cast<float>(std::sin(0.01 * i + c))));
+        }
+    }
+    return values;
+}
+
+// The same values in column-major (Fortran) order, as float32.
+std::vector<float> fortranFloats(const std::vector<double>& rows) {
+    const std::size_t n = rows.size() / 4;
+    std::vector<float> values(rows.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t c = 0; c < 4; ++c) {
+            values[c * n + i] = static_cast<float>(rows[i * 4 + c]);
+        }
+    }
+    return values;
+}
+
+bool importBytes(const std::string& bytes, const TableOptions& options, PointTable& table,
+                 std::string& error) {
+    const std::unique_ptr<Input> input = memoryInput(bytes);
+    EdgeGraph graph;
+    bool isTable = false;
+    return importInput(*input, "data", options, graph, table, isTable, error) && isTable;
+}
+
+TEST(DataFiles, ReadsWhatDataToolsWrite) {
+    const std::vector<double> rows = curveRows(1000);
+    std::vector<double> three;  // (3, 200, 4): three polylines
+    for (int k = 0; k < 3; ++k) {
+        const std::vector<double> part = curveRows(200);
+        three.insert(three.end(), part.begin(), part.end());
+    }
+    const std::string floats = npyFile("<f8", false, {1000, 4}, rawBytes(rows));
+    const std::string csv =
+        "# x,y,z,q\n0.5,1,2,3\n1.5,2,3,4\n\n,,,\n9,9,9,9\n";  // blank and empty rows: 2 paths
+    const struct {
+        const char* what;
+        std::string bytes;
+        TableOptions options;
+        std::vector<std::size_t> pathSizes;
+        Vertex4 firstPoint;
+        const char* description;
+    } cases[] = {
+        {"pandas to_csv: an unnamed index, a quoted text column",
+         ",label,x,y,z,q\n0,\"run \"\"A\"\", trial\",1.5,0,1,0\n1,\"two\nlines\",2,0.5,1.5,0.25\n",
+         {},
+         {2},
+         {1.5, 0, 1, 0},
+         "using columns x, y, z, q (3 to 6)"},
+        {"pandas' default names: an index and columns 0 to 4",
+         ",0,1,2,3,4\n0,7,1,2,3,4\n1,7,5,6,7,8\n",
+         {},
+         {2},
+         {7, 1, 2, 3},
+         "using columns 0, 1, 2, 3 (2 to 5)"},
+        {"an index named Unnamed: 0, no names for x",
+         "Unnamed: 0,a,b,c,d\n1,5,6,7,8\n",
+         {},
+         {1},
+         {5, 6, 7, 8},
+         "using columns a, b, c, d (2 to 5)"},
+        {"t,x,y,z,w",
+         "t,x,y,z,w\n0,1,2,3,4\n1,5,6,7,8\n",
+         {},
+         {2},
+         {1, 2, 3, 4},
+         "using columns x, y, z, w (2 to 5)"},
+        {"names in any order and case",
+         "Q;Z;note;Y;X\n4;3;a;2;1\n",
+         {},
+         {1},
+         {1, 2, 3, 4},
+         "using columns X, Y, Z, Q (5, 4, 2, 1)"},
+        {"R write.csv: quoted names, row names",
+         "\"\",\"x\",\"y\",\"z\",\"q\"\n\"1\",0.5,-1,2,3\n"
+         "\"2\",NA,NA,NA,NA\n\"3\",1,2,3,4\n",
+         {},
+         {1, 1},
+         {0.5, -1, 2, 3},
+         "using columns x, y, z, q (2 to 5)"},
+        {"R write.table: quoted, blank-separated, no name for the row names",
+         "\"x\" \"y\" \"z\" \"q\"\n\"a 1\" 1 2 3 4\n\"a 2\" 5 6 7 8\n",
+         {},
+         {2},
+         {1, 2, 3, 4},
+         "using columns x, y, z, q (2 to 5)"},
+        {"a European spreadsheet: BOM, CRLF, ';', decimal commas",
+         "\xEF\xBB\xBFx;y;z;q\r\n0,5;1,25;-2;3,75\r\n1;2;3;4\r\n",
+         {},
+         {2},
+         {0.5, 1.25, -2, 3.75},
+         "using columns x, y, z, q (1 to 4)"},
+        {"NA rows split polylines",
+         "x,y,z,q\n1,2,3,4\n2,3,4,5\nNA,NA,NA,NA\n3,4,5,6\n",
+         {},
+         {2, 1},
+         {1, 2, 3, 4},
+         "using columns x, y, z, q (1 to 4)"},
+        {"np.save (1000, 4) float64",
+         floats,
+         {},
+         {1000},
+         {rows[0], rows[1], rows[2], rows[3]},
+         "a float64 array of shape (1000, 4), using columns 1 to 4"},
+        {"np.save float32 in Fortran order",
+         npyFile("<f4", true, {1000, 4}, rawBytes(fortranFloats(rows))),
+         {},
+         {1000},
+         {rows[0], rows[1], rows[2], rows[3]},
+         "a float32 array of shape (1000, 4) in Fortran order, using columns 1 to 4"},
+        {"format 3.0",
+         npyFile("<i8", false, {1, 4}, rawBytes(std::vector<std::int64_t>{-5, 6, 7, 8}), 3),
+         {},
+         {1},
+         {-5, 6, 7, 8},
+         "an int64 array of shape (1, 4), using columns 1 to 4"},
+        {"np.save (3, 200, 4): three polylines",
+         npyFile("<f8", false, {3, 200, 4}, rawBytes(three)),
+         {},
+         {200, 200, 200},
+         {three[0], three[1], three[2], three[3]},
+         "a float64 array of shape (3, 200, 4), using columns 1 to 4"},
+        {"big-endian int16 with six columns, --columns 6,5,4,3",
+         npyFile(">i2", false, {1, 6},
+                 rawBytes(std::vector<std::int16_t>{-1, 2, 3, 4, 5, -300}, true)),
+         {{"6", "5", "4", "3"}, "", ""},
+         {1},
+         {-300, 5, 4, 3},
+         "an int16 array of shape (1, 6), using columns 6, 5, 4, 3"},
+        {"np.savez: the only array",
+         npzFile({{"pts", floats}}, false),
+         {},
+         {1000},
+         {rows[0], rows[1], rows[2], rows[3]},
+         "array 'pts', a float64 array of shape (1000, 4), using columns 1 to 4"},
+        {"np.savez_compressed: --array chooses",
+         npzFile({{"arr_0", npyFile("<u1", false, {1, 4}, std::string("\x01\x02\x03\x04", 4))},
+                  {"walk", floats}},
+                 true),
+         {{}, "", "walk"},
+         {1000},
+         {rows[0], rows[1], rows[2], rows[3]},
+         "array 'walk', a float64 array of shape (1000, 4), using columns 1 to 4"},
+        {"a .csv.gz",
+         gzipFile(csv, "data.csv"),
+         {},
+         {2, 1},
+         {0.5, 1, 2, 3},
+         "using columns x, y, z, q (1 to 4)"},
+        {"a gzip-compressed .npy",
+         gzipFile(floats, "a.npy"),
+         {},
+         {1000},
+         {rows[0], rows[1], rows[2], rows[3]},
+         "a float64 array of shape (1000, 4), using columns 1 to 4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PointTable table;
+        std::string error;
+        ASSERT_TRUE(importBytes(c.bytes, c.options, table, error)) << error;
+        std::vector<std::size_t> sizes;
+        for (const auto& path : table.paths) {
+            sizes.push_back(path.size());
+        }
+        EXPECT_EQ(sizes, c.pathSizes);
+        EXPECT_EQ(table.paths[0][0], c.firstPoint);
+        EXPECT_EQ(table.description, c.description);
+    }
+    // Every point of the arrays, not just the first, lands where it belongs.
+    for (const std::string& bytes :
+         {floats, npyFile("<f4", true, {1000, 4}, rawBytes(fortranFloats(rows)))}) {
+        PointTable table;
+        std::string error;
+        ASSERT_TRUE(importBytes(bytes, {}, table, error)) << error;
+        for (std::size_t i = 0; i < 1000; ++i) {
+            ASSERT_EQ(table.paths[0][i],
+                      (Vertex4{rows[4 * i], rows[4 * i + 1], rows[4 * i + 2], rows[4 * i + 3]}))
+                << i;
+        }
+    }
+}
+
+TEST(DataFiles, RefusesWhatItCannotUseAndSaysWhat) {
+    const std::string two = npyFile("<f8", false, {2, 4}, rawBytes(curveRows(2)));
+    const struct {
+        std::string bytes;
+        TableOptions options;
+        const char* error;
+    } cases[] = {
+        {npyFile("|O", false, {2, 4}, "\x80\x02]q\x00."), {}, "data: holds Python objects"},
+        {npyFile("<c16", false, {2, 4}, std::string(128, '\0')), {}, "holds complex numbers"},
+        {npyFile("<f8", false, {5, 3}, std::string(120, '\0')),
+         {},
+         "holds an array of shape (5, 3): 3 columns where a point needs four"},
+        {npyFile("<f8", false, {7}, std::string(56, '\0')), {}, "holds an array of shape (7,)"},
+        {npyFile("<f8", false, {1000000, 4}, std::string(64, '\0')),
+         {},
+         "but only 64 bytes follow the header (a truncated file?)"},
+        {std::string("\x80\x04\x95\x10", 4) + "pickled", {}, "data: is a Python pickle"},
+        {npzFile({{"a", two}, {"b", two}}, false),
+         {},
+         "holds several arrays; choose one with --array NAME: 'a', 'b'"},
+        {npzFile({{"a", two}}, false), {{}, "", "c"}, "holds no array 'c'; it holds 'a'"},
+        {npzFile({{"xl/workbook.xml", "<workbook/>"}}, true),
+         {},
+         "is a zip archive without .npy arrays"},
+        {"x,y,z,q\n1,\"2\n", {}, "data:2: a quoted value is not closed"},
+        {",label,x,y,z,q\n0,a,1,2,3,4\n1,\"three\nline\nlabel\",1,x,3,4\n",
+         {},
+         "data:3: 'x' in column 4 ('y') is not a number"},
+        {"x,y,z,q\n1,2,NA,4\n", {}, "data:2: column 3 ('z') is NA, NaN or empty"},
+        {std::string("\x7f"
+                     "ELF\x02\x01\x01\0\0\0",
+                     10),
+         {},
+         "data does not look like a text table, an OFF-family file or a .npy array"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        PointTable table;
+        std::string error;
+        EXPECT_FALSE(importBytes(c.bytes, c.options, table, error));
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+    // A file name is shown with its control characters escaped.
+    std::istringstream in("1,2,3\n");
+    PointTable table;
+    std::string error;
+    EXPECT_FALSE(importTable(in, "a\nb.csv", {}, table, error));
+    EXPECT_EQ(error.rfind("a\\nb.csv:1: ", 0), 0u) << error;
+}
+
+// Runs tessascene with arguments (and standard input from a file when given): its exit status.
+int runTessascene(const std::string& arguments, const std::string& input, std::string& output) {
+    ScratchDir logs;
+    const std::string command = std::string("'") + TESSASCENE_PATH + "' " + arguments +
+                                (input.empty() ? "" : " < '" + input + "'") + " > '" +
+                                logs.file("out") + "' 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream log(logs.file("out"));
+    output.assign(std::istreambuf_iterator<char>(log), {});
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The vertices of a written figure file: its lines of four numbers.
+std::vector<std::vector<double>> figureVertices(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::vector<double>> vertices;
+    for (std::string line; std::getline(file, line);) {
+        std::istringstream words(line);
+        std::vector<double> numbers;
+        for (double v; words >> v;) {
+            numbers.push_back(v);
+        }
+        if (numbers.size() == 4) {
+            vertices.push_back(numbers);
+        }
+    }
+    return vertices;
+}
+
+TEST(DataFiles, TheToolWritesDataRowsFromFilesAndPipes) {
+    ScratchDir dir;
+    const std::string pandas = dir.write(
+        "pandas.csv",
+        ",label,x,y,z,q\n0,\"run \"\"A\"\", trial\",1.5,0.0,1.0,0.0\n1,b,2.0,0.5,1.5,0.25\n"
+        "2,\"c, d\",-3.0,0.125,2.5,-0.75\n");
+    const std::set<std::vector<double>> rows = {
+        {1.5, 0, 1, 0}, {2, 0.5, 1.5, 0.25}, {-3, 0.125, 2.5, -0.75}};
+    std::string output;
+    for (const std::string& how : {"'" + pandas + "'", std::string("-")}) {
+        SCOPED_TRACE(how);
+        const std::string out = dir.file(how == "-" ? "piped" : "file");
+        ASSERT_EQ(runTessascene("import " + how + " --size keep -o '" + out + "'",
+                                how == "-" ? pandas : "", output),
+                  0)
+            << output;
+        EXPECT_NE(output.find("using columns x, y, z, q (3 to 6)"), std::string::npos) << output;
+        const auto vertices = figureVertices(out + "/kvoTessa1F.txt");
+        EXPECT_EQ(vertices.size(), rows.size());
+        for (const auto& v : vertices) {
+            EXPECT_EQ(rows.count(v), 1u) << v[0] << " " << v[1] << " " << v[2] << " " << v[3];
+        }
+    }
+    // A program is no table: refused, and nothing is written.
+    std::ifstream program("/bin/ls", std::ios::binary);
+    const std::string data =
+        dir.write("data.csv", std::string(std::istreambuf_iterator<char>(program), {}));
+    EXPECT_EQ(runTessascene("import '" + data + "' -o '" + dir.file("ls") + "'", "", output), 1);
+    EXPECT_NE(output.find("data.csv does not look like a text table, an OFF-family file or a "
+                          ".npy array"),
+              std::string::npos)
+        << output;
+    EXPECT_FALSE(std::ifstream(dir.file("ls") + "/kvoTessa1F.txt").good());
 }
 
 }  // namespace
