@@ -310,12 +310,12 @@ while IFS='|' read -r paths points want; do
     awk -v paths="$paths" -v points="$points" 'BEGIN { for (p = 0; p < paths; p++) {
         for (j = 0; j < points; j++) print j, 5 * (j % 2), 30 * (p % 2), 0; print "" } }' >"$work/zigzag.txt"
     "$tool" import "$work/zigzag.txt" --size keep -o "$work/zigzag-$points" >"$work/stdout" 2>&1
-    got="$(sed 's/^Wrote .*: /Wrote: /' "$work/stdout" | paste -sd'/')"
+    got="$(sed -e 's/^Wrote .*: /Wrote: /' -e 's/^Read .*: /Read: /' "$work/stdout" | paste -sd'/')"
     [[ "$got" == "$want" ]] || fail "$paths zigzags of $points points: got '$got', expected '$want'"
 done <<'EOF'
-90|91|Simplified 8190 points to 8100 vertices: every point lies within 5 of the drawn line (5.26316% of the diagonal of the data's bounding box, 95)/Wrote: 8190 data points, 8100 vertices in 90 polylines (line-loop 0)
-90|90|Wrote: 8100 data points, 8100 vertices in 90 polylines (line-loop 0)
-1|8011|Wrote: 8011 data points, 8100 vertices in 90 polylines (line-loop 0)
+90|91|Read: 8190 data points, using columns 1 to 4/Simplified 8190 points to 8100 vertices: every point lies within 5 of the drawn line (5.26316% of the diagonal of the data's bounding box, 95)/Wrote: 8190 data points, 8100 vertices in 90 polylines (line-loop 0)
+90|90|Read: 8100 data points, using columns 1 to 4/Wrote: 8100 data points, 8100 vertices in 90 polylines (line-loop 0)
+1|8011|Read: 8011 data points, using columns 1 to 4/Wrote: 8011 data points, 8100 vertices in 90 polylines (line-loop 0)
 EOF
 
 # Each limit: the value just inside is taken (the summary on stdout, a whole line of the written
