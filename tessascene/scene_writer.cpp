@@ -134,7 +134,6 @@ namespace {
 // Temporary names: ".kvoTessa1F.txt.tmp-TOKEN" and ".kvoTessa1A.txt.tmp-TOKEN", where both
 // files of one run share TOKEN.
 const std::string kTempMark = ".tmp-";
-constexpr int kTokenLength = 12;
 
 std::string tempName(const char* target, const std::string& token) {
     return "." + std::string(target) + kTempMark + token;
@@ -148,18 +147,6 @@ std::string tokenOf(const std::string& name, const char* target) {
         return "";
     }
     return name.substr(prefix.size());
-}
-
-std::string randomToken() {
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static std::mt19937_64 engine{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())
-                                                               << 32};
-    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
-    std::string token(kTokenLength, 'x');
-    for (char& c : token) {
-        c = kChars[pick(engine)];
-    }
-    return token;
 }
 
 std::string errnoText() {
@@ -388,6 +375,18 @@ void removeCreated(const fs::path& dir, const fs::path& top) {
 }
 
 }  // namespace
+
+std::string randomToken() {
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::mt19937_64 engine{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())
+                                                               << 32};
+    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
+    std::string token(kTokenLength, 'x');
+    for (char& c : token) {
+        c = kChars[pick(engine)];
+    }
+    return token;
+}
 
 bool writeSceneFiles(const std::string& folder, const std::string& figureText,
                      const std::string& affineText, const SceneWrite& how, std::string& notice,

@@ -71,3 +71,9 @@ struct SceneWrite {
 bool writeSceneFiles(const std::string& folder, const std::string& figureText,
                      const std::string& affineText, const SceneWrite& how, std::string& notice,
                      std::string& error);
+
+// The length of the random part of a temporary name.
+constexpr int kTokenLength = 12;
+
+// kTokenLength random letters and digits for a temporary name, different in every run.
+std::string randomToken();

@@ -23,23 +23,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kTokenLength = 12;
 const std::string kTempMark = ".tmp-";
 
 std::string errnoText(int code) {
     return std::strerror(code);
-}
-
-std::string randomToken() {
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static std::mt19937_64 engine{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())
-                                                               << 32};
-    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
-    std::string token(kTokenLength, 'x');
-    for (char& c : token) {
-        c = kChars[pick(engine)];
-    }
-    return token;
 }
 
 // A descriptor closed when it goes out of scope; a flock on it goes with it.
