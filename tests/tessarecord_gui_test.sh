@@ -78,7 +78,9 @@ under() {
     local trace="$1"
     shift
     if [[ -n "$strace_runs" ]]; then
-        strace -f -qq -s 4096 -e trace="$synced_calls" -o "$trace" "$@"
+        # LeakSanitizer cannot run under ptrace.
+        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+            strace -f -qq -s 4096 -e trace="$synced_calls" -o "$trace" "$@"
     else
         "$@"
     fi
