@@ -1,7 +1,9 @@
-// Console numbers on every platform: consoleFloat must print the digits std::to_chars printed
-// (general notation, six significant digits) for every kind of float, specials included. The
-// same file runs natively and compiled to WebAssembly, where the C++ library has no
-// floating-point to_chars: there a digest of the text taken natively must come out unchanged.
+// Numbers on every platform. consoleFloat must print the digits std::to_chars printed (general
+// notation, six significant digits) for every kind of float, specials included; readSceneFloat
+// must read a scene file's floats exactly as GNU libstdc++'s stream does. The same file runs
+// natively and compiled to WebAssembly, whose C++ library has no floating-point to_chars and
+// reads "nan" and hexadecimal floats: there a digest of the text printed natively must come
+// out unchanged, and the reading table must hold.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@
 #endif
 
 #include "math4d/scalar_helpers.h"
+#include "scene/scene_number.h"
 
 namespace {
 
@@ -123,5 +126,86 @@ TEST(ConsoleNumbers, SameTextsAsNativeToChars) {
 #endif
     EXPECT_EQ(digest(values), kNativeDigest) << std::hex << digest(values);
 }
+
+struct Reading {
+    bool ok;
+    float value;
+    std::string rest;  // what the stream holds after the number
+    bool ended;        // eofbit after the read
+};
+
+Reading readWith(const std::string& text, bool viaStream) {
+    std::istringstream in(text);
+    in >> std::ws;  // as the loader does before every value
+    Reading r{false, 0.0f, "", false};
+    float value = 0.0f;
+    r.ok = viaStream ? static_cast<bool>(in >> value) : readSceneFloat(in, value);
+    r.value = value;
+    r.ended = in.eof();
+    in.clear();
+    std::getline(in, r.rest, '\0');
+    return r;
+}
+
+TEST(SceneNumbers, ReadTheSameOnEveryPlatform) {
+    struct Case {
+        const char* text;
+        bool ok;
+        float value;
+        const char* rest;
+    };
+    const Case cases[] = {
+        {"1", true, 1.0f, ""},         {"-0", true, -0.0f, ""},
+        {"0.7 1", true, 0.7f, " 1"},   {"000.5e1x", true, 5.0f, "x"},
+        {"1.5.3", true, 1.5f, ".3"},   {"1e+5x", true, 1e5f, "x"},
+        {"2.", true, 2.0f, ""},        {"1e-50", true, 0.0f, ""},
+        {"0x1p3", true, 0.0f, "x1p3"}, {"3.4028235e38", true, 3.4028235e38f, ""},
+        {"nan", false, 0.0f, ""},      {"-nan", false, 0.0f, ""},
+        {"inf", false, 0.0f, ""},      {"infinity", false, 0.0f, ""},
+        {"1e999", false, 0.0f, ""},    {"-1e39", false, 0.0f, ""},
+        {"1.5e", false, 0.0f, ""},     {"1e+", false, 0.0f, ""},
+        {".", false, 0.0f, ""},        {"-", false, 0.0f, ""},
+        {"e5", false, 0.0f, ""},       {"abc", false, 0.0f, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const Reading r = readWith(c.text, false);
+        EXPECT_EQ(r.ok, c.ok);
+        if (c.ok) {
+            EXPECT_EQ(std::memcmp(&r.value, &c.value, sizeof c.value), 0) << r.value;
+            EXPECT_EQ(r.rest, c.rest);
+        }
+    }
+}
+
+#if defined(__GLIBCXX__)
+// Random short texts of number characters, read by libstdc++'s stream and by readSceneFloat:
+// the same verdict, and on success the same float and the same place in the text.
+TEST(SceneNumbers, ReadExactlyAsLibstdcxxStreams) {
+    const char alphabet[] = "0123456789+-.eE.eexpnaif 0190";
+    std::uint32_t s = 12345u;
+    for (int i = 0; i < 300000; ++i) {
+        s ^= s << 13;
+        s ^= s >> 17;
+        s ^= s << 5;
+        std::string text;
+        for (int n = 1 + static_cast<int>(s % 12); n > 0; --n) {
+            s ^= s << 13;
+            s ^= s >> 17;
+            s ^= s << 5;
+            text += alphabet[s % (sizeof alphabet - 1)];
+        }
+        SCOPED_TRACE(text);
+        const Reading stream = readWith(text, true);
+        const Reading ours = readWith(text, false);
+        ASSERT_EQ(ours.ok, stream.ok);
+        if (stream.ok) {
+            ASSERT_EQ(std::memcmp(&ours.value, &stream.value, sizeof ours.value), 0);
+            ASSERT_EQ(ours.rest, stream.rest);
+            ASSERT_EQ(ours.ended, stream.ended);
+        }
+    }
+}
+#endif
 
 }  // namespace
