@@ -1,6 +1,7 @@
 #include "web/frame_mesh.h"
 
 #include <cmath>
+#include <initializer_list>
 
 #include "pipeline/composition.h"
 #include "pipeline/figure_projection.h"
@@ -43,34 +44,55 @@ Point3 point(float x, float y, float z) {
     return p;
 }
 
-// A segment from a to b, width pixels wide: two triangles whose corners the shader moves apart.
-void line(std::vector<MeshVertex>& out, const Point3& a, const Point3& b, Rgb c, float width) {
-    const MeshVertex a0 = vertex(a, b, 0.0f, -1.0f, c, width);
-    const MeshVertex a1 = vertex(a, b, 0.0f, 1.0f, c, width);
-    const MeshVertex b0 = vertex(b, a, 0.0f, 1.0f, c, width);
-    const MeshVertex b1 = vertex(b, a, 0.0f, -1.0f, c, width);
-    out.insert(out.end(), {a0, a1, b0, a0, b0, b1});
+// Appends indices (relative to the next vertex) in a mode, continuing the last batch when it
+// is of the same mode.
+void addIndices(FrameMesh& out, MeshMode mode, std::initializer_list<std::uint32_t> relative) {
+    const auto first = static_cast<std::uint32_t>(out.vertices.size());
+    if (out.batches.empty() || out.batches.back().mode != mode) {
+        out.batches.push_back(MeshBatch{mode, static_cast<std::uint32_t>(out.indices.size()), 0});
+    }
+    for (const std::uint32_t k : relative) {
+        out.indices.push_back(first + k);
+    }
+    out.batches.back().count += static_cast<std::uint32_t>(relative.size());
+}
+
+// Four vertices as the quad v0 v1 v2 v3 (two triangles).
+void quad(FrameMesh& out, const MeshVertex& v0, const MeshVertex& v1, const MeshVertex& v2,
+          const MeshVertex& v3) {
+    addIndices(out, kMeshTriangles, {0, 1, 2, 0, 2, 3});
+    out.vertices.insert(out.vertices.end(), {v0, v1, v2, v3});
+}
+
+// A segment from a to b, width pixels wide: a one-pixel line, or two triangles whose corners
+// the shader moves apart.
+void line(FrameMesh& out, const Point3& a, const Point3& b, Rgb c, float width) {
+    if (width == 1.0f) {
+        addIndices(out, kMeshLines, {0, 1});
+        out.vertices.push_back(vertex(a, a, 0.0f, 0.0f, c, 0.0f));
+        out.vertices.push_back(vertex(b, b, 0.0f, 0.0f, c, 0.0f));
+        return;
+    }
+    quad(out, vertex(a, b, 0.0f, -1.0f, c, width), vertex(a, b, 0.0f, 1.0f, c, width),
+         vertex(b, a, 0.0f, 1.0f, c, width), vertex(b, a, 0.0f, -1.0f, c, width));
 }
 
 // A square point of side width pixels centred on p.
-void dot(std::vector<MeshVertex>& out, const Point3& p, Rgb c, float width) {
-    const MeshVertex v00 = vertex(p, p, -1.0f, -1.0f, c, width);
-    const MeshVertex v10 = vertex(p, p, 1.0f, -1.0f, c, width);
-    const MeshVertex v11 = vertex(p, p, 1.0f, 1.0f, c, width);
-    const MeshVertex v01 = vertex(p, p, -1.0f, 1.0f, c, width);
-    out.insert(out.end(), {v00, v10, v11, v00, v11, v01});
+void dot(FrameMesh& out, const Point3& p, Rgb c, float width) {
+    quad(out, vertex(p, p, -1.0f, -1.0f, c, width), vertex(p, p, 1.0f, -1.0f, c, width),
+         vertex(p, p, 1.0f, 1.0f, c, width), vertex(p, p, -1.0f, 1.0f, c, width));
 }
 
-void triangle(std::vector<MeshVertex>& out, const Point3& a, const Point3& b, const Point3& c,
-              Rgb colour) {
-    out.push_back(vertex(a, a, 0.0f, 0.0f, colour, 0.0f));
-    out.push_back(vertex(b, b, 0.0f, 0.0f, colour, 0.0f));
-    out.push_back(vertex(c, c, 0.0f, 0.0f, colour, 0.0f));
+void triangle(FrameMesh& out, const Point3& a, const Point3& b, const Point3& c, Rgb colour) {
+    addIndices(out, kMeshTriangles, {0, 1, 2});
+    out.vertices.push_back(vertex(a, a, 0.0f, 0.0f, colour, 0.0f));
+    out.vertices.push_back(vertex(b, b, 0.0f, 0.0f, colour, 0.0f));
+    out.vertices.push_back(vertex(c, c, 0.0f, 0.0f, colour, 0.0f));
 }
 
 // A solid cone standing on base with its tip height further along the axis (1 = x, 2 = y,
 // 3 = z), its base circle of kConeRadius cut into kConeSlices as GLUT cuts it.
-void cone(std::vector<MeshVertex>& out, const Point3& base, int axis, float height, Rgb c) {
+void cone(FrameMesh& out, const Point3& base, int axis, float height, Rgb c) {
     // Local cone coordinates (u, v along the base, w along the axis) into scene coordinates, as
     // the rotations that turn GLUT's +z cone onto each axis do.
     auto place = [&](double u, double v, double w) {
@@ -100,7 +122,7 @@ void cone(std::vector<MeshVertex>& out, const Point3& base, int axis, float heig
 }
 
 // A solid ball of kBallRadius around p, in slices and stacks as GLUT's.
-void ball(std::vector<MeshVertex>& out, const Point3& p, Rgb c) {
+void ball(FrameMesh& out, const Point3& p, Rgb c) {
     auto at = [&](int slice, int stack) {
         const double phi = M_PI * stack / kBallStacks;
         const double theta = 2.0 * M_PI * slice / kBallSlices;
@@ -119,7 +141,7 @@ void ball(std::vector<MeshVertex>& out, const Point3& p, Rgb c) {
     }
 }
 
-void grids(std::vector<MeshVertex>& out) {
+void grids(FrameMesh& out) {
     const float n = kGridHalfExtent;
     const Rgb grey{kGridGrey, kGridGrey, kGridGrey};
     for (int k = -kGridHalfExtent; k <= kGridHalfExtent; ++k) {  // xy
@@ -139,7 +161,7 @@ void grids(std::vector<MeshVertex>& out) {
     }
 }
 
-void axes(std::vector<MeshVertex>& out) {
+void axes(FrameMesh& out) {
     const float l = kAxisLength;
     const Point3 origin = point(0, 0, 0);
     line(out, origin, point(l, 0, 0), kRed, kAxisLineWidth);
@@ -151,7 +173,7 @@ void axes(std::vector<MeshVertex>& out) {
 }
 
 // The magenta ball at the q marker joined to the origin, and the drop lines when shown.
-void marker(std::vector<MeshVertex>& out, const Point3& p, bool dropLines) {
+void marker(FrameMesh& out, const Point3& p, bool dropLines) {
     const Point3 origin = point(0, 0, 0);
     ball(out, p, kMagenta);
     line(out, origin, p, kMagenta, 1.0f);
@@ -174,7 +196,7 @@ bool allFinite(const Polyline3& polyline) {
     return true;
 }
 
-void figure(std::vector<MeshVertex>& out, const ViewerState& state) {
+void figure(FrameMesh& out, const ViewerState& state) {
     static FigureCollection transformed;
     static FigureCollection3 projected;
     transformed = state.loadedFigure.transform(
@@ -254,8 +276,10 @@ void viewProjection(const OrbitCamera& camera, float* m) {
 }  // namespace
 
 void buildFrameMesh(const ViewerState& state, FrameMesh& mesh) {
-    std::vector<MeshVertex>& out = mesh.vertices;
-    out.clear();
+    FrameMesh& out = mesh;
+    out.vertices.clear();
+    out.indices.clear();
+    out.batches.clear();
     viewProjection(state.camera, mesh.viewProjection);
     if (state.camera.gridShown == 1) {
         grids(out);

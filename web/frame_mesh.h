@@ -1,9 +1,12 @@
-// The page's picture of one frame as plain triangles: lines become screen-space quads (six
-// vertices each) that the vertex shader widens, cones and the marker ball are solid triangles.
+// The page's picture of one frame as indexed triangles and lines: lines wider than a pixel
+// become screen-space quads (four vertices, two triangles) that the vertex shader widens, since
+// WebGL draws lines one pixel wide only; one-pixel lines stay lines (under a software renderer a
+// line costs half of a quad's two triangles); cones and the marker ball are solid triangles.
 // Display-free; the page's renderer uploads the vertices and draws them in one call, in the
 // order the desktop window draws them: grids, axes with cones, q marker, drop lines, figure.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "viewer/viewer_state.h"
@@ -19,9 +22,23 @@ struct MeshVertex {
     float width;
 };
 
+enum MeshMode : std::uint32_t {
+    kMeshTriangles = 0,  // three indices per triangle
+    kMeshLines = 1,      // two indices per one-pixel line
+};
+
+// A run of indices drawn in one mode; the runs are drawn in order.
+struct MeshBatch {
+    std::uint32_t mode;   // a MeshMode
+    std::uint32_t first;  // the run's first index
+    std::uint32_t count;  // its number of indices
+};
+
 struct FrameMesh {
     std::vector<MeshVertex> vertices;
-    float viewProjection[16];  // column-major, as uniformMatrix4fv takes it
+    std::vector<std::uint32_t> indices;  // into vertices
+    std::vector<MeshBatch> batches;      // the indices in drawing order
+    float viewProjection[16];            // column-major, as uniformMatrix4fv takes it
 };
 
 // Fills mesh with the frame the desktop window would draw for state in an 800x600 viewport: the

@@ -16,12 +16,17 @@
   const exampleList = document.getElementById("example");
   const decoder = new TextDecoder("utf-8");
 
-  // The console panel: the last kMaxLines lines of the transcript, one text node per batch,
+  // The console panel: the last kMaxLines lines of the transcript, one block per batch,
   // with a note above it once lines were dropped.
   class ConsolePanel {
     constructor(pre, note) {
       this.pre = pre;
       this.note = note;
+      // The panel follows new lines until the reader scrolls up, and again once back at the end.
+      this.follow = true;
+      pre.addEventListener("scroll", () => {
+        this.follow = pre.scrollTop + pre.clientHeight >= pre.scrollHeight - 4;
+      });
       this.clear();
     }
 
@@ -38,7 +43,8 @@
       this.pending.push(text);
     }
 
-    // Writes what was added since the last flush: one text node, one browser console message.
+    // Writes what was added since the last flush: one block of text (so that the browser lays
+    // out only the new block), one browser console message.
     flush() {
       if (this.pending.length === 0) return;
       const text = this.pending.join("");
@@ -46,13 +52,13 @@
       console.log(text.endsWith("\n") ? text.slice(0, -1) : text);
       let lines = 0;
       for (let at = text.indexOf("\n"); at >= 0; at = text.indexOf("\n", at + 1)) lines++;
-      const atBottom = this.pre.scrollTop + this.pre.clientHeight >= this.pre.scrollHeight - 4;
-      const node = document.createTextNode(text);
-      this.pre.appendChild(node);
-      this.chunks.push({ node, lines });
+      const block = document.createElement("div");
+      block.textContent = text;
+      this.pre.appendChild(block);
+      this.chunks.push({ node: block.firstChild, block, lines });
       this.lines += lines;
       this.trim();
-      if (atBottom) this.pre.scrollTop = this.pre.scrollHeight;
+      if (this.follow) this.pre.scrollTop = this.pre.scrollHeight;
     }
 
     trim() {
@@ -60,7 +66,7 @@
         const first = this.chunks[0];
         const excess = this.lines - kMaxLines;
         if (first.lines <= excess) {
-          first.node.remove();
+          first.block.remove();
           this.chunks.shift();
           this.lines -= first.lines;
           this.dropped += first.lines;

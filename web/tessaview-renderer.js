@@ -1,20 +1,23 @@
-// The page's WebGL2 renderer. The picture comes from the WebAssembly module as plain triangles
-// (see web/frame_mesh.h): every vertex carries its own end of a line, the other end, a corner
-// and a width, and the vertex shader moves line and point corners apart on the screen, because
-// WebGL draws lines one pixel wide whatever width is asked for.
+// The page's WebGL2 renderer. The picture comes from the WebAssembly module as batches of
+// indexed triangles and one-pixel lines (see web/frame_mesh.h): every vertex carries its own
+// end of a line, the other end, a corner and a width, and the vertex shader moves the corners of
+// wide lines and points apart on the screen, because WebGL draws lines one pixel wide whatever
+// width is asked for.
 "use strict";
 
 class TessaviewRenderer {
   constructor(canvas) {
     const gl = canvas.getContext("webgl2", { antialias: false, alpha: false, depth: true,
-                                             preserveDrawingBuffer: true });
+                                             preserveDrawingBuffer: false });
     if (!gl) throw new Error("this browser has no WebGL2");
     this.gl = gl;
     this.program = this.link(TessaviewRenderer.vertexShader, TessaviewRenderer.fragmentShader);
     this.matrix = gl.getUniformLocation(this.program, "uViewProjection");
     this.viewport = gl.getUniformLocation(this.program, "uViewport");
     this.buffer = gl.createBuffer();
+    this.indexBuffer = gl.createBuffer();
     this.capacity = 0;
+    this.indexCapacity = 0;
     this.vao = gl.createVertexArray();
     gl.bindVertexArray(this.vao);
     gl.bindBuffer(gl.ARRAY_BUFFER, this.buffer);
@@ -29,6 +32,7 @@ class TessaviewRenderer {
     attribute("aCorner", 2, 6);
     attribute("aColour", 3, 8);
     attribute("aWidth", 1, 11);
+    gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, this.indexBuffer);
     gl.bindVertexArray(null);
   }
 
@@ -59,6 +63,9 @@ class TessaviewRenderer {
     const vertices = module._tv_mesh();
     const count = module._tv_mesh_count();
     const matrix = module._tv_mesh_matrix();
+    const indexStart = module._tv_mesh_indices();
+    const indexCount = module._tv_mesh_index_count();
+    const indices = module.HEAPU32.subarray(indexStart >> 2, (indexStart >> 2) + indexCount);
     const bytes = module.HEAPU8.subarray(vertices, vertices + count * TessaviewRenderer.floatsPerVertex * 4);
     gl.viewport(0, 0, gl.drawingBufferWidth, gl.drawingBufferHeight);
     gl.clearColor(1, 1, 1, 1);
@@ -74,7 +81,16 @@ class TessaviewRenderer {
     }
     gl.bufferSubData(gl.ARRAY_BUFFER, 0, bytes);
     gl.bindVertexArray(this.vao);
-    gl.drawArrays(gl.TRIANGLES, 0, count);
+    if (indices.byteLength > this.indexCapacity) {
+      this.indexCapacity = Math.max(indices.byteLength, 2 * this.indexCapacity);
+      gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, this.indexCapacity, gl.DYNAMIC_DRAW);
+    }
+    gl.bufferSubData(gl.ELEMENT_ARRAY_BUFFER, 0, indices);
+    const batches = module._tv_mesh_batches() >> 2;
+    for (let k = 0; k < module._tv_mesh_batch_count(); k++) {
+      const [mode, first, length] = module.HEAPU32.subarray(batches + 3 * k, batches + 3 * k + 3);
+      gl.drawElements(mode === 1 ? gl.LINES : gl.TRIANGLES, length, gl.UNSIGNED_INT, first * 4);
+    }
     gl.bindVertexArray(null);
   }
 }

@@ -109,6 +109,20 @@ EMSCRIPTEN_KEEPALIVE const MeshVertex* tv_mesh() {
 EMSCRIPTEN_KEEPALIVE int tv_mesh_count() {
     return static_cast<int>(mesh.vertices.size());
 }
+// The last tv_mesh's indices into its vertices: tv_mesh_index_count of them, 32-bit.
+EMSCRIPTEN_KEEPALIVE const std::uint32_t* tv_mesh_indices() {
+    return mesh.indices.data();
+}
+EMSCRIPTEN_KEEPALIVE int tv_mesh_index_count() {
+    return static_cast<int>(mesh.indices.size());
+}
+// The last tv_mesh's batches, three 32-bit numbers each (mode, first index, index count).
+EMSCRIPTEN_KEEPALIVE const MeshBatch* tv_mesh_batches() {
+    return mesh.batches.data();
+}
+EMSCRIPTEN_KEEPALIVE int tv_mesh_batch_count() {
+    return static_cast<int>(mesh.batches.size());
+}
 // The view-projection matrix of the last tv_mesh, 16 floats column-major.
 EMSCRIPTEN_KEEPALIVE const float* tv_mesh_matrix() {
     return mesh.viewProjection;
