@@ -309,7 +309,7 @@
       statusLine.textContent = "No picture: " + e.message + ". The console below still works.";
     }
     listen();
-    const names = (await fetch("examples/index.json").then((r) => r.json()).catch(() => [])) || [];
+    const names = (await fetch("examples.json").then((r) => r.json()).catch(() => [])) || [];
     exampleList.appendChild(new Option("(your own files)", ""));
     for (const name of names) exampleList.appendChild(new Option(name, name));
 
