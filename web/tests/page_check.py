@@ -205,6 +205,20 @@ def main():
             check("?scene= with a %s scene reads as the desktop's console (%d bytes)"
                   % (scene, len(want)), got == want, first_difference(got.decode(), want.decode()))
 
+        print("The console's bound")
+        presses = 3500
+        echo = expected[:expected.index(xsession.START_LINE.encode())].count(b"\n")
+        frame = (len(expected.split(b"\n")) - 1 - echo) // 5
+        total = echo + frame * (presses + 1)
+        got, dom = browser.console(base + "?example=tesseract&keys=" + "%3E" * presses)
+        lines = got.split("\n")
+        note = re.search(r'<p id="console-note">(\d+) earlier lines dropped', dom)
+        check("%d lines written: the panel keeps the last 50000, and says how many went before"
+              % total, len(lines) == 50001 and lines[-1] == "" and note is not None and
+              int(note.group(1)) == total - 50000 and
+              lines[-13] == "GLOBAL STEP %d" % presses,
+              "%d lines, note %r, %r" % (len(lines) - 1, note and note.group(0), lines[-13:-11]))
+
         print("The canvas")
         web1 = browser.canvas(base + "?example=tesseract&keys=%3E%3E%3E")
         web10 = browser.canvas(base + "?example=tesseract&keys=%3E%3E%3Eooooooooo")
