@@ -6,6 +6,8 @@ same keys:
   - examples/tesseract with the keys >>>o: the page's `console` element holds exactly the bytes
     the desktop program wrote to standard output;
   - a damaged scene opened through ?scene= and a folder without its affine file: the same lines;
+  - left and right drags (real mouse events through the DevTools protocol) give the frames the
+    desktop gives for the same drags: the same rates, no event late;
   - the canvas: the figure, axes and marker pixels lie where the desktop window has them, and
     the figure at width 10 covers several times its pixels at width 1, as on the desktop.
 
@@ -16,13 +18,16 @@ Needs chromium, Xvfb, xdotool, xwininfo and ImageMagick.
 import functools
 import html
 import http.server
+import json
 import os
 import re
+import select
 import shutil
 import subprocess
 import sys
 import tempfile
 import threading
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -63,6 +68,75 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
+CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--use-angle=swiftshader",
+            "--enable-unsafe-swiftshader", "--disable-background-networking",
+            "--disable-component-update", "--disable-sync", "--no-first-run", "--disable-quic"]
+
+# A drag script: (event, x, y, button) in canvas pixels, the same for the page and the desktop.
+DRAGS = [("down", 400, 300, "left"), ("move", 390, 300, "left"), ("move", 415, 260, "left"),
+         ("move", 430, 281, "left"), ("up", 430, 281, "left"), ("move", 400, 300, None),
+         ("down", 400, 300, "right"), ("move", 400, 290, "right"), ("move", 400, 310, "right"),
+         ("up", 400, 310, "right")]
+
+
+class Devtools:
+    """Chromium driven through the DevTools protocol on a pipe (--remote-debugging-pipe)."""
+
+    def __init__(self, url, profile):
+        self.to_browser = os.pipe()
+        self.from_browser = os.pipe()
+        r, w = self.to_browser[0], self.from_browser[1]
+        self.proc = subprocess.Popen(
+            ["sh", "-c", 'exec "$0" "$@" 3<&%d 4>&%d' % (r, w)] + CHROMIUM +
+            ["--remote-debugging-pipe", "--window-size=1300,700", "--user-data-dir=" + profile, url],
+            pass_fds=(r, w), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        os.close(r)
+        os.close(w)
+        self.next_id = 0
+        self.buf = b""
+        self.session = None
+        pages = [t for t in self.call("Target.getTargets")["targetInfos"] if t["type"] == "page"]
+        self.session = self.call("Target.attachToTarget", targetId=pages[0]["targetId"],
+                                 flatten=True)["sessionId"]
+
+    def call(self, method, **params):
+        self.next_id += 1
+        message = {"id": self.next_id, "method": method, "params": params}
+        if self.session:
+            message["sessionId"] = self.session
+        os.write(self.to_browser[1], json.dumps(message).encode() + b"\0")
+        while True:
+            while b"\0" not in self.buf:
+                if not select.select([self.from_browser[0]], [], [], 30)[0]:
+                    raise xsession.Failure("no answer from Chromium to " + method)
+                chunk = os.read(self.from_browser[0], 65536)
+                if not chunk:
+                    raise xsession.Failure("Chromium ended")
+                self.buf += chunk
+            text, self.buf = self.buf.split(b"\0", 1)
+            answer = json.loads(text)
+            if answer.get("id") == self.next_id:
+                if "error" in answer:
+                    raise xsession.Failure("%s: %s" % (method, answer["error"]))
+                return answer["result"]
+
+    def evaluate(self, expression):
+        return self.call("Runtime.evaluate", expression=expression, awaitPromise=True,
+                         returnByValue=True)["result"].get("value")
+
+    def mouse(self, kind, x, y, button):
+        held = {"left": 1, "right": 2}.get(button, 0)
+        types = {"down": "mousePressed", "up": "mouseReleased", "move": "mouseMoved"}
+        self.call("Input.dispatchMouseEvent", type=types[kind], x=x, y=y, clickCount=1,
+                  button=button or "none", buttons=0 if kind == "up" else held)
+
+    def close(self):
+        xsession.stop(self.proc)
+        for fd in (self.to_browser[1], self.from_browser[0]):
+            os.close(fd)
+
+
 class Browser:
     def __init__(self, scratch):
         self.scratch = scratch
@@ -71,10 +145,8 @@ class Browser:
     def run(self, url, *extra):
         self.runs += 1
         profile = os.path.join(self.scratch, "profile-%d" % self.runs)
-        cmd = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--use-angle=swiftshader",
-               "--enable-unsafe-swiftshader", "--disable-background-networking",
-               "--disable-component-update", "--disable-sync", "--no-first-run", "--disable-quic",
-               "--user-data-dir=" + profile, "--virtual-time-budget=15000"] + list(extra) + [url]
+        cmd = CHROMIUM + ["--disable-gpu", "--user-data-dir=" + profile,
+                          "--virtual-time-budget=15000"] + list(extra) + [url]
         r = subprocess.run(cmd, capture_output=True, timeout=120)
         shutil.rmtree(profile, ignore_errors=True)
         return r
@@ -87,6 +159,28 @@ class Browser:
         m = re.search(r'<pre id="console"[^>]*>(.*?)</pre>', dom, re.S)
         # One block of text per batch of lines: the element's text is the blocks' text joined.
         return html.unescape(re.sub(r"</?div>", "", m.group(1))), dom
+
+    def dragged(self, url):
+        """The console text after the drags of DRAGS, dispatched as real mouse events."""
+        self.runs += 1
+        tools = Devtools(url, os.path.join(self.scratch, "profile-%d" % self.runs))
+        try:
+            for _ in range(150):
+                try:
+                    if tools.evaluate("document.body.dataset.loaded") == "1":
+                        break
+                except xsession.Failure:
+                    pass  # the page is still being navigated to
+                time.sleep(0.1)
+            else:
+                raise xsession.Failure("the page did not finish loading " + url)
+            for event in DRAGS:
+                tools.mouse(*event)
+            # The panel takes new lines at most every 100 ms.
+            return tools.evaluate("new Promise(r => setTimeout(() => "
+                                  "r(document.getElementById('console').textContent), 400))")
+        finally:
+            tools.close()
 
     def canvas(self, url):
         shot = os.path.join(self.scratch, "shot.png")
@@ -138,6 +232,25 @@ def desktop(exe, files, keys):
                 shots.append(run.shot())
             run.settle()
             return run.text().encode("latin-1"), shots
+    raise xsession.Failure("the desktop viewer drew its first frame more than once three times")
+
+
+def desktop_dragged(exe, files):
+    """The desktop viewer's console after the drags of DRAGS, as xdotool gives them."""
+    buttons = {"left": "1", "right": "3"}
+    for _ in range(3):
+        with xsession.Run(exe, files) as run:
+            run.start()
+            if len(run.frames()) != 1:
+                continue
+            for kind, x, y, button in DRAGS:
+                if kind == "move":
+                    run.mouse("mousemove", "--window", run.window, str(x), str(y),
+                              frames=1 if button else 0)
+                else:
+                    run.mouse("mouse" + kind, buttons[button], frames=0)
+            run.settle()
+            return run.text().encode("latin-1")
     raise xsession.Failure("the desktop viewer drew its first frame more than once three times")
 
 
@@ -204,6 +317,12 @@ def main():
             got = got.encode("utf-8")
             check("?scene= with a %s scene reads as the desktop's console (%d bytes)"
                   % (scene, len(want)), got == want, first_difference(got.decode(), want.decode()))
+
+        print("Dragging")
+        want = desktop_dragged(exe, example)
+        got = browser.dragged(base + "?example=tesseract").encode("utf-8")
+        check("left and right drags give the desktop's frames (%d bytes)" % len(want),
+              got == want, first_difference(got.decode(), want.decode()))
 
         print("The console's bound")
         presses = 3500
