@@ -73,7 +73,7 @@ def measure_once(base, query, frames, scratch, results):
     profile = tempfile.mkdtemp(dir=scratch)
     url = base + "index.html?" + query + "&measure=%d&report=/result" % frames
     browser = subprocess.Popen(
-        ["chromium", "--headless", "--no-sandbox", "--use-angle=swiftshader",
+        ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--use-angle=swiftshader",
          "--enable-unsafe-swiftshader", "--disable-background-networking",
          "--disable-component-update", "--disable-sync", "--no-first-run", "--disable-quic",
          "--window-size=1300,700", "--user-data-dir=" + profile, url],
