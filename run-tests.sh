@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: a format check, a warnings-as-errors
-# build with the unit and window tests (the installed tree among them), the Debian package built
-# and checked by lintian, the same tests again under AddressSanitizer and
+# build with the unit and window tests (the installed tree and the web page among them), the
+# Debian package built and checked by lintian, the same tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and bounded fuzzing runs of the scene loader and of tessascene's
 # importers (FUZZ_SECONDS each, default 30; 0 skips them). Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 scripts/install-deps.sh test
+# The web page is built with the programs (Emscripten) and its tests run with theirs: the core's
+# tests as WebAssembly under node, the page in headless Chromium against the desktop viewer.
+scripts/install-deps.sh web
 
 jobs=$(nproc)
 

@@ -4,19 +4,16 @@
 #include <GL/glu.h>
 #include <GL/glut.h>
 
-#include <iostream>
-
 #include "app/process_state.h"
 #include "app/status.h"
 #include "pipeline/figure_draw.h"
 #include "scene/scene_format.h"
+#include "viewer/readout.h"
 
 namespace {
 constexpr double kFieldOfViewDegrees = 50.0;
 constexpr double kNearPlane = 0.3;
 constexpr double kFarPlane = 300.0;
-// Length along q of the axis point whose image the status readout marks.
-constexpr float kMarkerLength = 3.0f;
 }  // namespace
 
 void init() {
@@ -33,7 +30,7 @@ void init() {
 }
 
 void display() {
-    std::cout << "           Start Draw           " << std::endl;
+    writeFrameStart();
 
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -54,8 +51,7 @@ void display() {
         drawFigure();
     }
 
-    std::cout << "-----------End Draw-----------" << std::endl;
-    std::cout << "==============================" << std::endl;
+    writeFrameEnd();
     glFlush();
     glutSwapBuffers();
 }

@@ -3,20 +3,13 @@
 
 #include <GL/glut.h>
 
-#include <iostream>
-
 #include "app/process_state.h"
-#include "math4d/scalar_helpers.h"
+#include "viewer/readout.h"
 
 namespace {
 constexpr double kBallRadius = 0.1;
 constexpr int kBallSlices = 10;
 constexpr int kBallStacks = 10;
-
-// Every number of the readout keeps two decimals, cut toward zero.
-ConsoleFloat cut(float value) {
-    return consoleFloat(truncateDecimals(value, 2));
-}
 
 // Two segments from the foot point on one axis: to the marker p and back to the origin.
 void dropLinePair(double footX, double footY, double footZ, const Point3& p) {
@@ -51,18 +44,6 @@ void drawMarker(const Point3& p) {
     }
 }
 
-// The four readout lines; non-finite or huge values print as the stream prints them.
-void writeStatusLines(const Point3& p) {
-    const Point4& v = viewer.projectionVector;
-    const Point3& eye = viewer.camera.eye;
-    std::cout << "Projection Vector (x,y,z,q) (" << cut(v.x) << " , " << cut(v.y) << " , "
-              << cut(v.z) << " , " << cut(v.q) << ")" << std::endl;
-    std::cout << "Q 3D Projection (x,y,z) (" << cut(p.x) << " , " << cut(p.y) << " , " << cut(p.z)
-              << ")" << std::endl;
-    std::cout << "Eye (x,y,z)  " << cut(eye.x) << "    " << cut(eye.y) << "     " << cut(eye.z)
-              << std::endl;
-    std::cout << "GLOBAL STEP " << consoleFloat(viewer.globalStep) << std::endl;
-}
 }  // namespace
 
 Segment4::Segment4(float sx, float sy, float sz, float sq, float ex, float ey, float ez, float eq) {
@@ -71,12 +52,11 @@ Segment4::Segment4(float sx, float sy, float sz, float sq, float ex, float ey, f
 }
 
 void drawStatus(float length) {
-    const Segment4 qAxis(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, length);
     glColor3f(1.0f, 0.0f, 1.0f);
-    const Point3 p = projectTo3D(qAxis.end, viewer.projectionVector);
+    const Point3 p = qMarkerImage(viewer.projectionVector, length);
     // With a q component of 0 the image is not finite: nothing is drawn, the lines still print.
     if (isFinite(p)) {
         drawMarker(p);
     }
-    writeStatusLines(p);
+    writeStatusLines(viewer, p);
 }

@@ -1,7 +1,7 @@
 #include "math4d/scalar_helpers.h"
 
-#include <charconv>
 #include <cmath>
+#include <cstdio>
 
 float square(float x) {
     return x * x;
@@ -31,8 +31,9 @@ float truncateDecimals(float x, int n) {
 }
 
 std::ostream& operator<<(std::ostream& out, ConsoleFloat x) {
+    // "%.6g" of the widened float: at most 14 characters ("-1.17549e-38", "-nan"), and the same
+    // digits from glibc (the desktop) and from musl (the page's WebAssembly build).
     char text[32];
-    const std::to_chars_result end = std::to_chars(
-        text, text + sizeof text, static_cast<double>(x.value), std::chars_format::general, 6);
-    return out.write(text, end.ptr - text);
+    const int length = std::snprintf(text, sizeof text, "%.6g", static_cast<double>(x.value));
+    return out.write(text, length);
 }

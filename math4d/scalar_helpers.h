@@ -21,9 +21,10 @@ float truncateDecimals(float x, int n);
 
 // A float to be written on the console: `out << consoleFloat(x)` writes exactly what `out << x`
 // writes in the stream's default format (general notation, six significant digits, as printf's
-// "%.6g" in the C locale, "inf" and "nan" with their signs), through std::to_chars rather than
-// the stream's locale-aware formatting, which costs several times as much. The frame pass writes
-// some forty numbers per frame this way.
+// "%.6g" in the C locale, "inf" and "nan" with their signs), through snprintf rather than the
+// stream's locale-aware formatting, which costs several times as much. The frame pass writes
+// some forty numbers per frame this way. snprintf rather than std::to_chars: the WebAssembly
+// build's C++ library has no floating-point to_chars. The programs never change the C locale.
 struct ConsoleFloat {
     float value;
 };

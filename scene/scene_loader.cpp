@@ -5,6 +5,7 @@
 #include <string>
 
 #include "math4d/scalar_helpers.h"
+#include "scene/scene_number.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ public:
         in_ >> std::ws;
         const bool fileEnded = in_.eof();
         T value{};
-        if (fileEnded || !(in_ >> value)) {
+        if (fileEnded || !extract(value)) {
             stopped_ = true;
             reason_ = fileEnded ? " ends before value " : " has no readable number at value ";
             where_ = describe();
@@ -48,6 +49,10 @@ public:
     }
 
 private:
+    // Counts through the stream; floats the same way on every platform (see scene_number.h).
+    bool extract(int& value) { return static_cast<bool>(in_ >> value); }
+    bool extract(float& value) { return readSceneFloat(in_, value); }
+
     std::istream& in_;
     bool stopped_ = false;
     long long valuesRead_ = 0;

@@ -7,6 +7,8 @@
 #                                  Benchmark, clang-format, clang for fuzzing, geomview (only for
 #                                  its sample 4D files, which the importer tests read), the
 #                                  window-test tools, and the packaging and manual-page checks
+#   scripts/install-deps.sh web    to build the web page (scripts/build-web.sh) and test it:
+#                                  Emscripten, CMake, Ninja, GoogleTest's sources, Chromium
 #   scripts/install-deps.sh        the same as test
 #
 # Does nothing when they are all present already; uses sudo when not run as root.
@@ -26,11 +28,16 @@ test_packages=(
   lintian dpkg-dev man-db groff
 )
 
+web_packages=(
+  cmake ninja-build emscripten googletest chromium python3
+)
+
 case "${1:-test}" in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  web) packages=("${web_packages[@]}") ;;
   *)
-    echo "usage: $0 [run|test]" >&2
+    echo "usage: $0 [run|test|web]" >&2
     exit 2
     ;;
 esac
