@@ -8,13 +8,8 @@
 #include "app/status.h"
 #include "pipeline/figure_draw.h"
 #include "scene/scene_format.h"
+#include "viewer/picture_sizes.h"
 #include "viewer/readout.h"
-
-namespace {
-constexpr double kFieldOfViewDegrees = 50.0;
-constexpr double kNearPlane = 0.3;
-constexpr double kFarPlane = 300.0;
-}  // namespace
 
 void init() {
     viewer.globalStep = 0.0f;

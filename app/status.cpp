@@ -4,13 +4,10 @@
 #include <GL/glut.h>
 
 #include "app/process_state.h"
+#include "viewer/picture_sizes.h"
 #include "viewer/readout.h"
 
 namespace {
-constexpr double kBallRadius = 0.1;
-constexpr int kBallSlices = 10;
-constexpr int kBallStacks = 10;
-
 // Two segments from the foot point on one axis: to the marker p and back to the origin.
 void dropLinePair(double footX, double footY, double footZ, const Point3& p) {
     glVertex3d(footX, footY, footZ);

@@ -4,18 +4,9 @@
 #include <GL/glut.h>
 
 #include "viewer/orbit_camera.h"
+#include "viewer/picture_sizes.h"
 
 namespace {
-constexpr float kAxisLineWidth = 3.0f;
-constexpr double kConeRadius = 0.1;
-constexpr double kConeHeight = 0.5;
-constexpr double kYConeHeight = 0.6;
-constexpr int kConeSlices = 12;
-constexpr int kConeStacks = 9;
-constexpr int kAxisLength = 2;
-constexpr int kGridHalfExtent = 3;
-constexpr float kGridGrey = 0.1f;
-
 // One axis line from the origin to (x, y, z), in the current colour.
 void axisLine(double x, double y, double z) {
     glBegin(GL_LINES);

@@ -5,25 +5,12 @@
 
 #include "pipeline/composition.h"
 #include "pipeline/figure_projection.h"
+#include "viewer/picture_sizes.h"
 #include "viewer/readout.h"
 
 namespace {
-constexpr double kFieldOfViewDegrees = 50.0;
-constexpr double kNearPlane = 0.3;
-constexpr double kFarPlane = 300.0;
 constexpr float kViewportWidth = 800.0f;
 constexpr float kViewportHeight = 600.0f;
-constexpr float kAxisLineWidth = 3.0f;
-constexpr float kAxisLength = 2.0f;
-constexpr float kConeRadius = 0.1f;
-constexpr float kConeHeight = 0.5f;
-constexpr float kYConeHeight = 0.6f;
-constexpr int kConeSlices = 12;
-constexpr float kBallRadius = 0.1f;
-constexpr int kBallSlices = 10;
-constexpr int kBallStacks = 10;
-constexpr int kGridHalfExtent = 3;
-constexpr float kGridGrey = 0.1f;
 
 struct Rgb {
     float r, g, b;
