@@ -690,9 +690,11 @@ private:
         XFlush(dpy_);
     }
 
-    // Handles the X events already received: damage is noted for its screen.
+    // Handles the X events received so far, and only those: a window that repaints faster than
+    // its events are handled must not keep the caller from its deadline. Damage is noted for
+    // its screen.
     void drainX() {
-        while (XPending(dpy_) > 0) {
+        for (int pending = XPending(dpy_); pending > 0; --pending) {
             XEvent event;
             XNextEvent(dpy_, &event);
             if (event.type != damageEvent_ + XDamageNotify) {
