@@ -563,6 +563,11 @@ private:
                     return image;
                 }
             }
+            // A window that keeps repainting black is damaged again at once: the wait above
+            // returns before it looks at the deadline.
+            if (msLeft(deadline) == 0) {
+                waitedInVain(screen, "the first frame on screen");
+            }
         }
     }
 
@@ -758,10 +763,7 @@ private:
             }
             const int left = msLeft(deadline);
             if (left == 0) {
-                throw RecordError("waited " + std::to_string(settings_.timeoutMs / 1000) +
-                                  " s for " + what + " in " + shownName(screen.sceneDir) +
-                                  " in vain" + viewerTail(screen) +
-                                  "\n(a large scene may need a longer --timeout)");
+                waitedInVain(screen, what);
             }
             pollfd fds[4] = {{g_signalPipe[0], POLLIN, 0},
                              {ConnectionNumber(dpy_), POLLIN, 0},
@@ -778,6 +780,13 @@ private:
                 closeFd(screen.errFd);
             }
         }
+    }
+
+    // Ends the recording: the deadline for what passed.
+    [[noreturn]] void waitedInVain(Screen& screen, const std::string& what) {
+        throw RecordError("waited " + std::to_string(settings_.timeoutMs / 1000) + " s for " +
+                          what + " in " + shownName(screen.sceneDir) + " in vain" +
+                          viewerTail(screen) + "\n(a large scene may need a longer --timeout)");
     }
 
     [[noreturn]] void viewerEnded(Screen& screen, const std::string& what) {
