@@ -21,6 +21,6 @@ struct FigureCollection3 {
 
     // Draws every polyline with the primitive lineLoop selects, with lines and points lineWidth
     // pixels wide; leaves line width and point size at 1. A polyline with a non-finite vertex is
-    // left out.
+    // left out. Defined in figure_draw.cpp, the pipeline's drawing part: the rest needs no GL.
     void draw(float lineWidth) const;
 };

@@ -40,6 +40,7 @@ struct FigureCollection {
     // A new 3D figure: every vertex slid along direction onto q = 0 (see projectTo3D).
     FigureCollection3 project(Point4 direction) const;
     // Projects along projection and draws the result with OpenGL, lineWidth pixels wide.
+    // Defined in pipeline/figure_draw.cpp, the pipeline's drawing part; the scene layer has no GL.
     void draw(Point4 projection, float lineWidth) const;
 };
 

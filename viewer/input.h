@@ -7,7 +7,6 @@
 // Mouse buttons as GLUT numbers them.
 enum MouseButton : int {
     kLeftButton = 0,
-    kMiddleButton = 1,
     kRightButton = 2,
 };
 

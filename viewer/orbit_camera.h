@@ -29,7 +29,8 @@ public:
     // that would end at a distance of 1 or less, or 550 or more, is refused whole.
     void zoom(int dy);
 
-    // Draw the grids or the axes when their flag is 1.
+    // Draw the grids or the axes when their flag is 1, with GL. Defined with the decorations in
+    // viewer/decorations.cpp, the viewer's drawing part: the rest of this class needs no GL.
     void drawGridIfShown() const;
     void drawAxesIfShown() const;
 };
