@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 scripts/install-deps.sh run
-# Tests off: GoogleTest is not needed to build the program.
-cmake -S . -B build -G Ninja -DTESSAVIEW_TESTS=OFF >/dev/null
-cmake --build build -j "$(nproc)" --target tessaview
+# The dev preset with the tests off: GoogleTest is not needed to build the program.
+cmake --preset dev -DTESSAVIEW_TESTS=OFF >/dev/null
+cmake --build --preset dev -j "$(nproc)" --target tessaview
 exec scripts/show-example.sh ${1:+-e "$1"} "$PWD/build/tessaview"

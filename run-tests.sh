@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test: a format check, a warnings-as-errors
-# build with the unit and window tests (the installed tree and the web page among them), the
-# Debian package built and checked by lintian, the same tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and bounded fuzzing runs of the scene loader and of tessascene's
-# importers (FUZZ_SECONDS each, default 30; 0 skips them). Exits non-zero when anything fails.
+# Installs what is missing, then builds and runs every test with the presets of
+# CMakePresets.json: a format check, a warnings-as-errors build (dev) with the unit and window
+# tests (the installed tree and the web page among them), the Debian package built and checked
+# by lintian, the same tests again under AddressSanitizer and UndefinedBehaviorSanitizer (asan),
+# and bounded fuzzing runs of the scene loader and of tessascene's importers (fuzz; FUZZ_SECONDS
+# each, default 30; 0 skips them). Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -22,31 +23,25 @@ else
 fi | xargs clang-format --dry-run --Werror
 
 echo "== Build (warnings are errors)"
-cmake -S . -B build -G Ninja -DTESSAVIEW_WERROR=ON -DTESSAVIEW_TESTS=ON >/dev/null
-cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs"
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j "$jobs"
+ctest --preset dev -j "$jobs"
 
 echo "== Debian package and lintian"
 scripts/check-package.sh build
 
 echo "== Build with AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-sanitize -G Ninja -DTESSAVIEW_WERROR=ON -DTESSAVIEW_SANITIZE=ON \
-  -DTESSAVIEW_TESTS=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build build-sanitize -j "$jobs"
-export UBSAN_OPTIONS=print_stacktrace=1
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-  ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -LE gui
-# In a real window, Mesa's and the X library's own allocations show up as leaks at exit: leak
-# detection is off for the window tests only.
-ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
-  ctest --test-dir build-sanitize --output-on-failure -L gui
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
+# In a real window, Mesa's and the X library's own allocations show up as leaks at exit: the
+# window tests' preset turns leak detection off.
+ctest --preset asan-gui
 
 fuzz_seconds=${FUZZ_SECONDS:-30}
 if [ "$fuzz_seconds" -gt 0 ]; then
-  echo "== Fuzzing the scene loader for $fuzz_seconds s"
-  scripts/fuzz-loader.sh "$fuzz_seconds"
-  echo "== Fuzzing tessascene's importers for $fuzz_seconds s"
-  scripts/fuzz-import.sh "$fuzz_seconds"
+  echo "== Fuzzing the scene loader and tessascene's importers for $fuzz_seconds s each"
+  scripts/fuzz.sh "$fuzz_seconds"
 fi
 
 echo "All tests passed."

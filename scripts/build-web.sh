@@ -19,9 +19,8 @@ out="$(realpath -m "${1:-build-web}")"
 
 scripts/install-deps.sh web
 
-# Debian's emcc runs on the machine's node, which may lack Debian's JavaScript modules (acorn).
-export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
-emcmake cmake -S . -B build-web-cmake -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DTESSAVIEW_WERROR=ON -DTESSAVIEW_TESTS="$tests" -DTESSAVIEW_WEB_OUT="$out" >/dev/null
-cmake --build build-web-cmake -j "$(nproc)"
+# The web preset: Emscripten's toolchain file, and Debian's JavaScript modules for emcc (the
+# machine's node may lack them).
+cmake --preset web -DTESSAVIEW_TESTS="$tests" -DTESSAVIEW_WEB_OUT="$out" >/dev/null
+cmake --build --preset web -j "$(nproc)"
 echo "The page: $out/index.html (serve it with: python3 -m http.server -d $out)"

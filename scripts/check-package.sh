@@ -7,7 +7,7 @@ set -euo pipefail
 
 build="${1:-build}"
 if [[ ! -f "$build/CPackConfig.cmake" ]]; then
-    echo "no configured build in '$build' (run cmake -S . -B $build first)" >&2
+    echo "no configured build in '$build' (configure it first: cmake --preset dev, or release for build-release)" >&2
     exit 2
 fi
 

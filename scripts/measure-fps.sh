@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ ! -x build/tessaview ]; then
-  cmake -S . -B build -G Ninja >/dev/null
+  cmake --preset dev >/dev/null
 fi
 cmake --build build --target tessaview >/dev/null
 exec python3 tests/e2e/viewer_fps.py build/tessaview "$@"

@@ -18,7 +18,7 @@ while [[ $# -gt 0 ]]; do
     esac
 done
 if [ ! -f build/CMakeCache.txt ]; then
-    cmake -S . -B build -G Ninja >/dev/null
+    cmake --preset dev >/dev/null
 fi
 cmake --build build --target tessarecord tessaview >/dev/null
 work="$(mktemp -d)"
