@@ -18,6 +18,7 @@
 #include "scene/scene_format.h"
 #include "tessarecord/image_files.h"
 #include "tessarecord/output_files.h"
+#include "tessarecord/processes.h"
 #include "tessarecord/recorder_options.h"
 #include "tessarecord/session.h"
 #include "tessaview_version.h"

@@ -1,16 +1,10 @@
-// The private X server, the viewer in it, its console and the frames it shows.
+// The recording: the private X server, the viewer in it once per scene folder, its console
+// and the frames it shows.
 #include "tessarecord/session.h"
 
-#include <X11/XKBlib.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/Xdamage.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +17,8 @@
 #include <thread>
 
 #include "scene/scene_format.h"
+#include "tessarecord/processes.h"
+#include "tessarecord/x_display.h"
 #include "tessaview_version.h"
 #include "toolkit/shown_name.h"
 
@@ -35,47 +31,9 @@ constexpr int kScreenHeight = 1024;
 constexpr const char* kFrameEnd = "==============================";
 constexpr const char* kTitleStart = TESSAVIEW_TITLE_START;
 constexpr int kServerStartMs = 10000;  // Xvfb reports its display
-constexpr int kStopGraceMs = 2000;     // SIGTERM before SIGKILL
 constexpr int kWindowGoneMs = 2000;    // the X server takes an ended viewer's window away
 constexpr int kTailLines = 8;
 constexpr size_t kMaxLineKept = 512;  // bytes of one console line kept for messages
-
-int g_signalPipe[2] = {-1, -1};
-volatile sig_atomic_t g_signal = 0;
-// Process ids for the X I/O error handler, which cannot return to unwind the stack.
-pid_t g_viewerPids[2] = {0, 0};
-pid_t g_serverPid = 0;
-int g_lastXError = 0;
-// How SIGPIPE was when the program started, for the programs it starts.
-struct sigaction g_pipeAtStart {};
-
-void onStopSignal(int sig) {
-    const int saved = errno;
-    g_signal = sig;
-    const char byte = 1;
-    if (::write(g_signalPipe[1], &byte, 1) < 0) {
-        // The pipe is full: a wake-up is pending already.
-    }
-    errno = saved;
-}
-
-int recordXError(Display*, XErrorEvent* event) {
-    g_lastXError = event->error_code;
-    return 0;
-}
-
-// Xlib ends the process after this returns: end the children first.
-int onXConnectionLost(Display*) {
-    for (pid_t pid : {g_viewerPids[0], g_viewerPids[1], g_serverPid}) {
-        if (pid > 0) {
-            ::kill(-pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-    std::fprintf(stderr, "tessarecord: lost the connection to the virtual X server\n");
-    std::fflush(stderr);
-    ::_exit(1);
-}
 
 using Clock = std::chrono::steady_clock;
 
@@ -85,143 +43,25 @@ int msLeft(Clock::time_point deadline) {
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
-void checkSignal() {
-    if (g_signal != 0) {
-        throw Interrupted{g_signal};
+// The last `count` lines of text, each indented by two spaces.
+std::string lastLines(const std::string& text, int count) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t nl = text.find('\n', pos);
+        if (nl == std::string::npos) {
+            nl = text.size();
+        }
+        lines.push_back(text.substr(pos, nl - pos));
+        pos = nl + 1;
     }
+    const size_t first = lines.size() > static_cast<size_t>(count) ? lines.size() - count : 0;
+    std::string out;
+    for (size_t i = first; i < lines.size(); ++i) {
+        out += (i > first ? "\n  " : "  ") + lines[i];
+    }
+    return out;
 }
-
-// A started program in a process group of its own, ended with everything in that group.
-class Child {
-public:
-    Child() = default;
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child() { stop(); }
-
-    // Starts argv[0] in its own session with the given standard streams (-1: /dev/null) and
-    // environment; keepFd stays open in the child. The child dies with this process, even by
-    // SIGKILL. Throws RecordError when it cannot start.
-    void start(const std::vector<std::string>& argv, const std::string& cwd,
-               const std::vector<std::string>& env, int outFd, int errFd, int keepFd, pid_t* slot) {
-        std::vector<char*> args, envp;
-        for (const std::string& a : argv) {
-            args.push_back(const_cast<char*>(a.c_str()));
-        }
-        args.push_back(nullptr);
-        for (const std::string& e : env) {
-            envp.push_back(const_cast<char*>(e.c_str()));
-        }
-        envp.push_back(nullptr);
-        int report[2];
-        if (::pipe2(report, O_CLOEXEC) != 0) {
-            throw RecordError("cannot start " + shownName(argv[0]) + ": " + std::strerror(errno));
-        }
-        const pid_t parent = ::getpid();
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            // Only async-signal-safe calls from here to exec.
-            ::setsid();
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (::getppid() != parent) {
-                ::_exit(127);  // the parent died before the request took hold
-            }
-            ::sigaction(SIGPIPE, &g_pipeAtStart, nullptr);
-            const int devNull = ::open("/dev/null", O_RDWR);
-            ::dup2(devNull, 0);
-            ::dup2(outFd >= 0 ? outFd : devNull, 1);
-            ::dup2(errFd >= 0 ? errFd : devNull, 2);
-            if (keepFd >= 0) {
-                ::fcntl(keepFd, F_SETFD, 0);
-            }
-            int failure = 0;
-            if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) {
-                failure = errno;
-            } else {
-                ::execve(args[0], args.data(), envp.data());
-                failure = errno;
-            }
-            if (::write(report[1], &failure, sizeof failure) < 0) {
-                ::_exit(127);
-            }
-            ::_exit(127);
-        }
-        ::close(report[1]);
-        if (pid < 0) {
-            ::close(report[0]);
-            throw RecordError("cannot start " + shownName(argv[0]) + ": " + std::strerror(errno));
-        }
-        pid_ = pid;
-        *slot = pid;
-        slot_ = slot;
-        ended_ = false;
-        int failure = 0;
-        ssize_t n;
-        do {
-            n = ::read(report[0], &failure, sizeof failure);
-        } while (n < 0 && errno == EINTR);
-        ::close(report[0]);
-        if (n == static_cast<ssize_t>(sizeof failure)) {
-            stop();
-            throw RecordError("cannot run " + shownName(argv[0]) + ": " + std::strerror(failure));
-        }
-    }
-
-    // Ends the program and its process group: SIGTERM to the group, SIGKILL after a grace
-    // period, then SIGKILL to whatever of the group is left; reaps the program.
-    void stop() {
-        if (pid_ <= 0) {
-            return;
-        }
-        // The group is signalled while its leader is at most a zombie, so its id is still
-        // the group's and cannot name another process.
-        ::kill(-pid_, SIGTERM);
-        const auto deadline = Clock::now() + std::chrono::milliseconds(kStopGraceMs);
-        while (!ended() && msLeft(deadline) > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        ::kill(-pid_, SIGKILL);
-        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-        }
-        pid_ = 0;
-        *slot_ = 0;
-    }
-
-    // Waits up to ms for the program to end; true (with how it ended) when it has.
-    bool waitExit(int ms, std::string& how) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-        while (!ended()) {
-            if (msLeft(deadline) == 0) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        how = how_;
-        return true;
-    }
-
-private:
-    // True once the program has ended; it is left unreaped (a zombie) until stop().
-    bool ended() {
-        if (ended_) {
-            return true;
-        }
-        siginfo_t info{};
-        if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-            info.si_pid == pid_) {
-            ended_ = true;
-            how_ = info.si_code == CLD_EXITED
-                       ? "exit status " + std::to_string(info.si_status)
-                       : "killed by signal " + std::to_string(info.si_status);
-        }
-        return ended_;
-    }
-
-    pid_t pid_ = 0;
-    pid_t* slot_ = nullptr;
-    bool ended_ = false;
-    std::string how_;
-};
 
 // A stream of text taken line by line in bounded memory: the current line (its first
 // kMaxLineKept bytes) and the last kTailLines lines, for messages.
@@ -346,33 +186,31 @@ const char* troubledSceneFile(const std::string& line) {
 // recorded, the next folder's viewer starts up in the other screen.
 struct Screen {
     int number = 0;
-    Window root = 0;
-    Damage damage = 0;
-    bool damaged = false;
-    Child viewer;
+    ChildProcess viewer;
     std::string sceneDir;  // "" when no viewer runs here
     int outFd = -1;
     int errFd = -1;
     LineTail console;
     LineTail errors;
     int frames = 0;  // frames whose closing line has arrived
-    Window window = 0;
-    int width = 0;
-    int height = 0;
 };
 
 // Everything of one recording; the destructor ends the viewers, then the server.
 class Session {
 public:
     Session(const SessionSettings& settings, const SessionOutput& output)
-        : settings_(settings), output_(output) {}
+        : settings_(settings), output_(output) {
+        for (size_t i = 0; i < kScreens; ++i) {
+            screens_[i].number = static_cast<int>(i);
+        }
+    }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
     ~Session() { close(); }
 
     void run() {
         startServer();
-        connect();
+        display_.open(displayName_, static_cast<int>(kScreens));
         const std::vector<std::string>& dirs = settings_.sceneDirs;
         for (size_t i = 0; i < dirs.size() && i < kScreens; ++i) {
             startViewer(screens_[i], dirs[i]);
@@ -389,7 +227,7 @@ public:
     }
 
 private:
-    static constexpr size_t kScreens = 2;  // one per viewer; g_viewerPids holds their ids
+    static constexpr size_t kScreens = 2;  // one per viewer
 
     // The first frame and each key's frame of the viewer running in screen.
     void recordFolder(Screen& screen) {
@@ -412,8 +250,12 @@ private:
         }
         argv.insert(argv.end(), {"-nolisten", "tcp", "-noreset", "-br"});
         try {
-            server_.start(argv, "", environmentWith(""), -1, serverLog_ ? fileno(serverLog_) : -1,
-                          displayPipe[1], &g_serverPid);
+            ChildStart how;
+            how.argv = argv;
+            how.env = environmentWith("");
+            how.errFd = serverLog_ ? fileno(serverLog_) : -1;
+            how.keepFd = displayPipe[1];
+            server_.start(how);
         } catch (...) {
             ::close(displayPipe[0]);
             ::close(displayPipe[1]);
@@ -423,11 +265,11 @@ private:
         std::string got;
         const auto deadline = Clock::now() + std::chrono::milliseconds(kServerStartMs);
         while (got.find('\n') == std::string::npos) {
-            pollfd fds[2] = {{displayPipe[0], POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}};
+            pollfd fds[2] = {{displayPipe[0], POLLIN, 0}, {stopSignalFd(), POLLIN, 0}};
             const int ready = ::poll(fds, 2, msLeft(deadline));
-            if (g_signal != 0) {
+            if (pendingStopSignal() != 0) {
                 ::close(displayPipe[0]);
-                checkSignal();
+                throwIfStopped();
             }
             if (ready == 0) {
                 ::close(displayPipe[0]);
@@ -448,7 +290,7 @@ private:
             }
         }
         ::close(displayPipe[0]);
-        display_ = ":" + got.substr(0, got.find('\n'));
+        displayName_ = ":" + got.substr(0, got.find('\n'));
     }
 
     // Xvfb's own messages, for an error.
@@ -467,52 +309,30 @@ private:
         return text.empty() ? "" : "; it said:\n" + text;
     }
 
-    void connect() {
-        XSetErrorHandler(recordXError);
-        XSetIOErrorHandler(onXConnectionLost);
-        dpy_ = XOpenDisplay(display_.c_str());
-        if (dpy_ == nullptr) {
-            throw RecordError("cannot connect to the virtual X server on " + display_);
-        }
-        int error = 0;
-        if (!XDamageQueryExtension(dpy_, &damageEvent_, &error)) {
-            throw RecordError("the virtual X server has no DAMAGE extension");
-        }
-        if (ScreenCount(dpy_) < static_cast<int>(kScreens)) {
-            throw RecordError("the virtual X server started with fewer than " +
-                              std::to_string(kScreens) + " screens");
-        }
-        for (size_t i = 0; i < kScreens; ++i) {
-            // Damage on a root covers every window in it: the viewer's drawing is seen from
-            // its first frame on, however soon it comes.
-            Screen& screen = screens_[i];
-            screen.number = static_cast<int>(i);
-            screen.root = RootWindow(dpy_, screen.number);
-            screen.damage = XDamageCreate(dpy_, screen.root, XDamageReportNonEmpty);
-        }
-        XSync(dpy_, False);
-    }
-
     void startViewer(Screen& screen, const std::string& dir) {
         screen.sceneDir = dir;
         while (screen.sceneDir.size() > 1 && screen.sceneDir.back() == '/') {
             screen.sceneDir.pop_back();
         }
-        screen.window = 0;
+        display_.forgetWindow(screen.number);
         screen.frames = 0;
         screen.console.clear();
         screen.errors.clear();
-        clearDamage(screen);
+        display_.clearDamage(screen.number);
         int out[2], err[2];
         makePipe(out);
         makePipe(err);
         screen.outFd = out[0];
         screen.errFd = err[0];
         try {
-            screen.viewer.start(
-                {settings_.viewer}, dir,
-                environmentWith("DISPLAY=" + display_ + "." + std::to_string(screen.number)),
-                out[1], err[1], -1, &g_viewerPids[screen.number]);
+            ChildStart how;
+            how.argv = {settings_.viewer};
+            how.cwd = dir;
+            how.env =
+                environmentWith("DISPLAY=" + displayName_ + "." + std::to_string(screen.number));
+            how.outFd = out[1];
+            how.errFd = err[1];
+            screen.viewer.start(how);
         } catch (...) {
             ::close(out[1]);
             ::close(err[1]);
@@ -529,19 +349,12 @@ private:
         closeFd(screen.outFd);
         closeFd(screen.errFd);
         const auto deadline = Clock::now() + std::chrono::milliseconds(kWindowGoneMs);
-        while (screen.window != 0 && windowExists(screen.window) && msLeft(deadline) > 0) {
-            checkSignal();
+        while (display_.windowExists(screen.number) && msLeft(deadline) > 0) {
+            throwIfStopped();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        screen.window = 0;
+        display_.forgetWindow(screen.number);
         screen.sceneDir.clear();
-    }
-
-    bool windowExists(Window window) {
-        g_lastXError = 0;
-        XWindowAttributes attributes;
-        const Status ok = XGetWindowAttributes(dpy_, window, &attributes);
-        return ok != 0 && g_lastXError == 0;
     }
 
     // One deadline for the whole first frame, whatever the window does meanwhile.
@@ -553,11 +366,11 @@ private:
         // than the empty (black) window.
         for (;;) {
             waitUntil(
-                screen, [&screen] { return screen.damaged; }, deadline,
+                screen, [this, &screen] { return display_.damaged(screen.number); }, deadline,
                 "the first frame on screen");
             findWindow(screen);
-            clearDamage(screen);
-            RgbImage image = capture(screen);
+            display_.clearDamage(screen.number);
+            RgbImage image = display_.capture(screen.number);
             for (std::uint8_t v : image.rgb) {
                 if (v != 0) {
                     return image;
@@ -573,144 +386,25 @@ private:
 
     RgbImage keyFrame(Screen& screen, char key) {
         const auto deadline = Clock::now() + std::chrono::milliseconds(settings_.timeoutMs);
-        clearDamage(screen);
+        display_.clearDamage(screen.number);
         const int before = screen.frames;
-        sendKey(screen, key);
+        display_.sendKey(screen.number, key);
         const std::string what = std::string("the frame of key '") + key + "'";
         waitUntil(
-            screen, [&screen, before] { return screen.frames > before && screen.damaged; },
+            screen,
+            [this, &screen, before] {
+                return screen.frames > before && display_.damaged(screen.number);
+            },
             deadline, what);
-        return capture(screen);
-    }
-
-    // Forgets the damage so far: the next damage event is new drawing.
-    void clearDamage(Screen& screen) {
-        XDamageSubtract(dpy_, screen.damage, None, None);
-        XSync(dpy_, False);
-        drainX();
-        screen.damaged = false;
+        return display_.capture(screen.number);
     }
 
     // The viewer's window: the topmost viewable one with the viewer's title (the previous
     // folder's is gone by now).
     void findWindow(Screen& screen) {
-        if (screen.window != 0) {
-            return;
-        }
-        Window root = 0, parent = 0;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        if (XQueryTree(dpy_, screen.root, &root, &parent, &children, &count)) {
-            for (unsigned int i = count; i-- > 0 && screen.window == 0;) {
-                char* name = nullptr;
-                if (XFetchName(dpy_, children[i], &name) && name != nullptr) {
-                    XWindowAttributes attributes;
-                    if (std::strncmp(name, kTitleStart, std::strlen(kTitleStart)) == 0 &&
-                        XGetWindowAttributes(dpy_, children[i], &attributes) &&
-                        attributes.map_state == IsViewable) {
-                        screen.window = children[i];
-                        screen.width = attributes.width;
-                        screen.height = attributes.height;
-                    }
-                    XFree(name);
-                }
-            }
-            XFree(children);
-        }
-        if (screen.window == 0) {
+        if (!display_.findWindow(screen.number, kTitleStart)) {
             throw RecordError(std::string("the viewer drew a frame but shows no window titled '") +
                               kTitleStart + "'" + viewerTail(screen));
-        }
-    }
-
-    RgbImage capture(Screen& screen) {
-        const int width = screen.width, height = screen.height;
-        g_lastXError = 0;
-        XImage* image = XGetImage(dpy_, screen.window, 0, 0, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
-        if (image == nullptr) {
-            throw RecordError("cannot read the viewer's window (X error " +
-                              std::to_string(g_lastXError) + ")");
-        }
-        RgbImage out;
-        out.width = width;
-        out.height = height;
-        out.rgb.resize(static_cast<size_t>(width) * height * 3);
-        const bool plain = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
-                           image->red_mask == 0xff0000 && image->green_mask == 0xff00 &&
-                           image->blue_mask == 0xff;
-        std::uint8_t* dst = out.rgb.data();
-        for (int y = 0; y < height; ++y) {
-            const auto* row = reinterpret_cast<const std::uint8_t*>(image->data) +
-                              static_cast<size_t>(y) * image->bytes_per_line;
-            for (int x = 0; x < width; ++x, dst += 3) {
-                if (plain) {
-                    dst[0] = row[x * 4 + 2];
-                    dst[1] = row[x * 4 + 1];
-                    dst[2] = row[x * 4];
-                } else {
-                    const unsigned long p = XGetPixel(image, x, y);
-                    dst[0] = static_cast<std::uint8_t>((p & image->red_mask) >>
-                                                       __builtin_ctzl(image->red_mask));
-                    dst[1] = static_cast<std::uint8_t>((p & image->green_mask) >>
-                                                       __builtin_ctzl(image->green_mask));
-                    dst[2] = static_cast<std::uint8_t>((p & image->blue_mask) >>
-                                                       __builtin_ctzl(image->blue_mask));
-                }
-            }
-        }
-        XDestroyImage(image);
-        return out;
-    }
-
-    // Presses and releases the key that types c, with Shift where the keyboard needs it.
-    void sendKey(Screen& screen, char c) {
-        // Printable ASCII characters are their own keysyms.
-        const KeySym sym = static_cast<unsigned char>(c);
-        const KeyCode code = XKeysymToKeycode(dpy_, sym);
-        unsigned int state = 0;
-        if (code == 0) {
-            throw RecordError(std::string("the virtual keyboard has no key for '") + c + "'");
-        }
-        if (XkbKeycodeToKeysym(dpy_, code, 0, 0) != sym) {
-            state = ShiftMask;
-        }
-        XEvent event{};
-        XKeyEvent& key = event.xkey;
-        key.display = dpy_;
-        key.window = screen.window;
-        key.root = screen.root;
-        key.subwindow = None;
-        key.time = CurrentTime;
-        key.x = key.y = 1;
-        key.x_root = key.y_root = 1;
-        key.state = state;
-        key.keycode = code;
-        key.same_screen = True;
-        for (int type : {KeyPress, KeyRelease}) {
-            key.type = type;
-            XSendEvent(dpy_, screen.window, True, type == KeyPress ? KeyPressMask : KeyReleaseMask,
-                       &event);
-        }
-        XFlush(dpy_);
-    }
-
-    // Handles the X events received so far, and only those: a window that repaints faster than
-    // its events are handled must not keep the caller from its deadline. Damage is noted for
-    // its screen.
-    void drainX() {
-        for (int pending = XPending(dpy_); pending > 0; --pending) {
-            XEvent event;
-            XNextEvent(dpy_, &event);
-            if (event.type != damageEvent_ + XDamageNotify) {
-                continue;
-            }
-            const auto& damage = reinterpret_cast<const XDamageNotifyEvent&>(event);
-            for (Screen& screen : screens_) {
-                if (damage.damage == screen.damage) {
-                    screen.damaged = true;
-                }
-            }
         }
     }
 
@@ -753,8 +447,8 @@ private:
     void waitUntil(Screen& screen, const std::function<bool()>& done, Clock::time_point deadline,
                    const std::string& what) {
         for (;;) {
-            drainX();
-            checkSignal();
+            display_.handleEvents();
+            throwIfStopped();
             if (done()) {
                 return;
             }
@@ -765,8 +459,8 @@ private:
             if (left == 0) {
                 waitedInVain(screen, what);
             }
-            pollfd fds[4] = {{g_signalPipe[0], POLLIN, 0},
-                             {ConnectionNumber(dpy_), POLLIN, 0},
+            pollfd fds[4] = {{stopSignalFd(), POLLIN, 0},
+                             {display_.fd(), POLLIN, 0},
                              {screen.outFd, POLLIN, 0},
                              {screen.errFd, POLLIN, 0}};
             if (::poll(fds, screen.errFd >= 0 ? 4 : 3, left) < 0 && errno != EINTR) {
@@ -824,10 +518,7 @@ private:
             closeFd(screen.outFd);
             closeFd(screen.errFd);
         }
-        if (dpy_ != nullptr) {
-            XCloseDisplay(dpy_);
-            dpy_ = nullptr;
-        }
+        display_.close();
         server_.stop();
         if (serverLog_ != nullptr) {
             std::fclose(serverLog_);
@@ -837,60 +528,16 @@ private:
 
     SessionSettings settings_;
     SessionOutput output_;
-    Child server_;
+    ChildProcess server_;
     Screen screens_[kScreens];
     std::FILE* serverLog_ = nullptr;
-    std::string display_;
-    Display* dpy_ = nullptr;
-    int damageEvent_ = 0;
+    std::string displayName_;  // such as ":5"
+    XDisplay display_;
 };
 
 }  // namespace
 
-void installStopSignals() {
-    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        throw RecordError(std::string("cannot make a pipe: ") + std::strerror(errno));
-    }
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction before {};
-        // nohup and background jobs ignore some of them: that choice stands.
-        if (::sigaction(sig, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
-            ::sigaction(sig, &action, nullptr);
-        }
-    }
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    ::sigaction(SIGPIPE, &ignore, &g_pipeAtStart);
-}
-
-int pendingStopSignal() {
-    return g_signal;
-}
-
 void recordSession(const SessionSettings& settings, const SessionOutput& output) {
     Session session(settings, output);
     session.run();
-}
-
-std::string lastLines(const std::string& text, int count) {
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        if (nl == std::string::npos) {
-            nl = text.size();
-        }
-        lines.push_back(text.substr(pos, nl - pos));
-        pos = nl + 1;
-    }
-    const size_t first = lines.size() > static_cast<size_t>(count) ? lines.size() - count : 0;
-    std::string out;
-    for (size_t i = first; i < lines.size(); ++i) {
-        out += (i > first ? "\n  " : "  ") + lines[i];
-    }
-    return out;
 }

@@ -4,21 +4,11 @@
 
 #include <cstddef>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tessarecord/image_files.h"
-
-// A failure with a message ready for the user.
-struct RecordError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// A signal asked the recorder to stop; signal is its number.
-struct Interrupted {
-    int signal = 0;
-};
+#include "tessarecord/record_errors.h"
 
 // What a session runs.
 struct SessionSettings {
@@ -35,19 +25,9 @@ struct SessionOutput {
     std::function<void(const char* data, std::size_t size)> console;  // the viewer's console
 };
 
-// Makes SIGINT, SIGTERM and SIGHUP end a running session cleanly (it throws Interrupted),
-// except those that were ignored when the program started, which stay ignored. SIGPIPE is
-// ignored, so that a closed FIFO is a write error; the programs started get it back as it was.
-void installStopSignals();
-
 // Runs the viewer in a private X server in each scene folder in turn, hands over its first
 // frame and the frame each key draws, and streams its console. Failure lines of the viewer's
-// scene reader are repeated on standard error as warnings naming the file. Throws RecordError
-// or Interrupted; the viewer (its whole process group) and the server are ended on every path.
+// scene reader are repeated on standard error as warnings naming the file. Throws RecordError,
+// or Interrupted once a stop signal (see installStopSignals) arrives; the viewer (its whole
+// process group) and the server are ended on every path.
 void recordSession(const SessionSettings& settings, const SessionOutput& output);
-
-// The last `count` lines of text, each indented by two spaces.
-std::string lastLines(const std::string& text, int count);
-
-// The stop signal that arrived, or 0.
-int pendingStopSignal();

@@ -1,26 +1,30 @@
 // tessarecord without X: output names, numbers and key sequences, GIF and PNG encodings read
-// back through the libraries' decoders, compressed frames, and output files that appear all at
-// once or not at all.
+// back through the libraries' decoders, compressed frames, output files that appear all at
+// once or not at all, and the programs it starts.
 #include <dirent.h>
 #include <fcntl.h>
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tessarecord/image_files.h"
 #include "tessarecord/output_files.h"
+#include "tessarecord/processes.h"
 #include "tessarecord/recorder_options.h"
 #include "toolkit/shown_name.h"
 
@@ -525,6 +529,91 @@ TEST(EncoderBoundaries, TwoHundredFiftySixColoursAndTheLargestDelay) {
     ASSERT_TRUE(encodeGif({full}, 10, bytes, report, error)) << error;
     EXPECT_FALSE(report.globalPalette);
     EXPECT_EQ(report.roundedFrames, 1);
+}
+
+// --- Programs started ---
+
+// Runs how with its standard output caught; returns that output and how it ended.
+std::string runToEnd(ChildProcess& child, ChildStart how, std::string& ended) {
+    int out[2];
+    EXPECT_EQ(::pipe2(out, O_CLOEXEC), 0);
+    how.outFd = out[1];
+    try {
+        child.start(how);
+    } catch (...) {
+        ::close(out[0]);
+        ::close(out[1]);
+        throw;
+    }
+    ::close(out[1]);
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) {
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(out[0]);
+    EXPECT_TRUE(child.waitExit(5000, ended));
+    child.stop();
+    return text;
+}
+
+TEST(ChildProcesses, FailuresToRunAreFailuresAndEndsAreTold) {
+    struct Case {
+        std::vector<std::string> argv;
+        std::string cwd;
+        std::string expected;  // how it ended, or the message of the failure
+    };
+    const Case cases[] = {
+        {{"/bin/sh", "-c", "exit 3"}, "", "exit status 3"},
+        {{"/bin/sh", "-c", "kill -9 $$"}, "", "killed by signal 9"},
+        {{"/bin/sh", "-c", "pwd"}, "/usr/bin", "exit status 0"},
+        {{"/nonexistent/program"},
+         "",
+         "cannot run /nonexistent/program: No such file or directory"},
+        {{"/etc/passwd"}, "", "cannot run /etc/passwd: Permission denied"},
+        {{"/bin/true"}, "/nonexistent", "cannot run /bin/true: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        ChildProcess child;
+        ChildStart how;
+        how.argv = c.argv;
+        how.cwd = c.cwd;
+        std::string got, text;
+        try {
+            text = runToEnd(child, how, got);
+        } catch (const RecordError& e) {
+            got = e.what();
+        }
+        EXPECT_EQ(got, c.expected) << c.argv[0];
+        if (!c.cwd.empty() && got == "exit status 0") {
+            EXPECT_EQ(text, c.cwd + "\n");
+        }
+        // Nothing is left running or unreaped, also after a failure.
+        EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << c.argv[0];
+    }
+}
+
+TEST(ChildProcesses, StartInTheirOwnSessionWithSigpipeAsAtStart) {
+    struct sigaction atStart {};
+    ASSERT_EQ(::sigaction(SIGPIPE, nullptr, &atStart), 0);
+    installStopSignals();
+    struct sigaction now {};
+    ASSERT_EQ(::sigaction(SIGPIPE, nullptr, &now), 0);
+    EXPECT_EQ(now.sa_handler, SIG_IGN);
+
+    ChildProcess child;
+    ChildStart how;
+    how.argv = {"/bin/sh", "-c", "echo $$; grep -E '^(NSsid|SigIgn):' /proc/$$/status"};
+    std::string ended;
+    std::istringstream text(runToEnd(child, how, ended));
+    std::string pid, sidLabel, sid, ignLabel, ignored;
+    text >> pid >> sidLabel >> sid >> ignLabel >> ignored;
+    EXPECT_EQ(ended, "exit status 0");
+    EXPECT_EQ(sid, pid);
+    ASSERT_EQ(ignLabel, "SigIgn:");
+    const bool pipeIgnored = (std::stoull(ignored, nullptr, 16) >> (SIGPIPE - 1)) & 1;
+    EXPECT_EQ(pipeIgnored, atStart.sa_handler == SIG_IGN);
 }
 
 }  // namespace
