@@ -436,13 +436,8 @@ StagedFolder::~StagedFolder() {
         fs::remove_all(temp_, ignored);
     }
     if (!committed_) {
-        removeCreatedParents();
+        removeCreated(parent_, createdTop_);
     }
-}
-
-void StagedFolder::removeCreatedParents() {
-    removeCreated(parent_, createdTop_);
-    createdTop_.clear();
 }
 
 bool StagedFolder::begin(const std::string& target, const std::string& kind, std::string& error) {
@@ -454,21 +449,10 @@ bool StagedFolder::begin(const std::string& target, const std::string& kind, std
     const std::string shown = shownName(target);
 
     fs::path createdTop;
-    std::error_code code;
-    if (!fs::is_directory(parent_, code)) {
-        for (fs::path p = parent_; !p.empty() && !fs::exists(fs::symlink_status(p, code));
-             p = p.parent_path()) {
-            createdTop = p;
-            if (p == p.parent_path()) {
-                break;
-            }
-        }
-        if (!fs::create_directories(parent_, code) && !fs::is_directory(parent_, code)) {
-            error = "cannot create the folder " + shownName(parent_) + ": " + code.message();
-            return false;
-        }
-        createdTop_ = createdTop.string();
+    if (!ensureFolder(parent_, createdTop, error)) {
+        return false;
     }
+    createdTop_ = createdTop.string();
     // Stale folders are removed and the new one is made and locked while the parent is locked,
     // so that no run removes another's folder between its making and its locking.
     FileDescriptor parentLock(::open(parent_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -477,6 +461,7 @@ bool StagedFolder::begin(const std::string& target, const std::string& kind, std
         return false;
     }
     const std::string prefix = "." + base + kTempMark;
+    std::error_code code;
     for (fs::directory_iterator it(parent_, code), end; !code && it != end; it.increment(code)) {
         const fs::path path = it->path();
         const std::string name = path.filename().string();

@@ -92,8 +92,6 @@ public:
     bool commit(bool replace, std::string& error);
 
 private:
-    void removeCreatedParents();
-
     std::string target_;
     std::string parent_;
     std::string kind_;
