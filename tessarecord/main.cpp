@@ -17,11 +17,11 @@
 
 #include "scene/scene_format.h"
 #include "tessarecord/image_files.h"
-#include "tessarecord/output_files.h"
 #include "tessarecord/processes.h"
 #include "tessarecord/recorder_options.h"
 #include "tessarecord/session.h"
 #include "tessaview_version.h"
+#include "toolkit/safe_output.h"
 #include "toolkit/shown_name.h"
 
 namespace {
@@ -32,6 +32,8 @@ constexpr int kExitUsage = 2;
 constexpr int kMaxFrames = 400;
 constexpr int kMaxTimeoutS = 3600;
 constexpr const char* kViewerName = "tessaview";
+// Names this program's messages and temporary files for the safe output.
+const OutputWriter kWriter{"tessarecord", ".tessarecord-", "the recording"};
 
 const char* const kDescription =
     "Starts the viewer in SCENE_DIR inside a private virtual X server (Xvfb), records its first\n"
@@ -325,7 +327,7 @@ int main(int argc, char** argv) {
     // Folders, links, other files in the way and existing files without --force: refused
     // before any work.
     for (const std::string& target : targets) {
-        error = targetProblem(target, options.force);
+        error = targetProblem(target, options.force, kWriter);
         if (!error.empty()) {
             return fail(kExitFailure, error);
         }
@@ -344,11 +346,11 @@ int main(int argc, char** argv) {
         }
     }
     for (const std::string& folder : foldersOf(fileTargets)) {
-        removeLeftovers(folder);
+        removeLeftovers(folder, kWriter);
     }
     std::vector<std::unique_ptr<OutputFile>> files;
     for (const std::string& target : targets) {
-        files.push_back(std::make_unique<OutputFile>());
+        files.push_back(std::make_unique<OutputFile>(kWriter));
         if (!files.back()->open(target, options.force, error)) {
             return fail(kExitFailure, error);
         }

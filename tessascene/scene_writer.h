@@ -55,11 +55,12 @@ struct SceneWrite {
     double lockWaitSeconds = 10.0;  // how long to wait while another run writes into the folder
 };
 
-// Writes the figure file and the affine file into folder, creating the folder when it is
-// missing, so that the folder holds either its old pair or the new pair:
+// Writes the figure file and the affine file into folder through the toolkit's safe output
+// (writeFolderFiles), creating the folder when it is missing, so that the folder holds either its
+// old pair or the new pair:
 // - runs into one folder take turns (a lock on the folder, held until the run ends);
-// - a scene file that exists is refused unless how.replace; a link or a non-file never is
-//   replaced;
+// - a scene file that exists is refused unless how.replace (also one that appears while this
+//   call writes); a link or a non-file never is replaced;
 // - both texts go into temporary files with unique names created in the folder, flushed to disk
 //   before the figure file and then the affine file are renamed into place;
 // - what a killed run left is cleaned up first: a pair of temporary files is removed, and an
@@ -71,9 +72,3 @@ struct SceneWrite {
 bool writeSceneFiles(const std::string& folder, const std::string& figureText,
                      const std::string& affineText, const SceneWrite& how, std::string& notice,
                      std::string& error);
-
-// The length of the random part of a temporary name.
-constexpr int kTokenLength = 12;
-
-// kTokenLength random letters and digits for a temporary name, different in every run.
-std::string randomToken();

@@ -1,29 +1,19 @@
 // tessarecord without X: output names, numbers and key sequences, GIF and PNG encodings read
-// back through the libraries' decoders, compressed frames, output files that appear all at
-// once or not at all, and the programs it starts.
-#include <dirent.h>
+// back through the libraries' decoders, compressed frames, and the programs it starts. Its output
+// files are tested with the toolkit's safe output (safe_output_test.cpp).
 #include <fcntl.h>
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <signal.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <memory>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "tessarecord/image_files.h"
-#include "tessarecord/output_files.h"
 #include "tessarecord/processes.h"
 #include "tessarecord/recorder_options.h"
 #include "toolkit/shown_name.h"
@@ -265,190 +255,6 @@ TEST(PngEncoding, ReadsBackExactlyIndexedOrNot) {
         EXPECT_EQ(read.height, static_cast<png_uint_32>(image.height));
         EXPECT_EQ(pixels, image.rgb) << image.width << "x" << image.height;
     }
-}
-
-std::set<std::string> listing(const std::string& dir) {
-    std::set<std::string> names;
-    DIR* d = opendir(dir.c_str());
-    while (dirent* e = readdir(d)) {
-        names.insert(e->d_name);
-    }
-    closedir(d);
-    return names;
-}
-
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A scratch folder removed with everything in it.
-struct ScratchDir {
-    std::string path;
-    ScratchDir() {
-        char pattern[] = "/tmp/tessarecord-test-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~ScratchDir() { EXPECT_EQ(std::system(("rm -rf '" + path + "'").c_str()), 0); }
-};
-
-void put(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-TEST(OutputFiles, AppearOnlyWhenCommittedAndNeverReplaceSilently) {
-    for (bool unnamed : {true, false}) {
-        ScratchDir dir;
-        const std::string target = dir.path + "/out.gif";
-        const std::vector<std::uint8_t> one = {'o', 'n', 'e'}, two = {'t', 'w', 'o'};
-        std::string error;
-        const std::set<std::string> empty = listing(dir.path);
-        {
-            OutputFile file;  // dropped uncommitted: nothing stays
-            ASSERT_TRUE(file.open(target, false, error, unnamed)) << error;
-            ASSERT_TRUE(file.write(one, error));
-            EXPECT_EQ(file.isUnnamed(), unnamed);
-            EXPECT_EQ(listing(dir.path).size(), empty.size() + (unnamed ? 0 : 1));
-        }
-        EXPECT_EQ(listing(dir.path), empty);
-        {
-            OutputFile file;
-            ASSERT_TRUE(file.open(target, false, error, unnamed));
-            ASSERT_TRUE(file.write(one, error));
-            ASSERT_TRUE(commitAll({&file}, error)) << error;
-        }
-        EXPECT_EQ(contents(target), "one");
-        {
-            OutputFile file;  // an existing file is kept unless replacing is asked for
-            EXPECT_FALSE(file.open(target, false, error, unnamed));
-            EXPECT_NE(error.find("already exists"), std::string::npos) << error;
-        }
-        {
-            OutputFile file;
-            ASSERT_TRUE(file.open(target, true, error, unnamed));
-            ASSERT_TRUE(file.write(two, error));
-            ASSERT_TRUE(commitAll({&file}, error)) << error;
-        }
-        EXPECT_EQ(contents(target), "two");
-        EXPECT_EQ(listing(dir.path).size(), empty.size() + 1) << "a temporary file stayed";
-        OutputFile missing;
-        EXPECT_FALSE(missing.open(dir.path + "/no-such-folder/out.gif", false, error, unnamed));
-        EXPECT_NE(error.find("no-such-folder"), std::string::npos) << error;
-    }
-}
-
-// A commit that fails at its last file gives every earlier name its old file back, byte for
-// byte, and leaves nothing new, whether the temporary files had names or not.
-TEST(OutputFiles, CommitIsAllOrNothing) {
-    for (bool unnamed : {true, false}) {
-        ScratchDir dir;
-        put(dir.path + "/p-0.png", "OLD0");
-        put(dir.path + "/p-1.png", "OLD1");
-        std::vector<std::unique_ptr<OutputFile>> files;
-        std::vector<OutputFile*> all;
-        std::string error;
-        for (const char* name : {"p-0.png", "p-1.png", "p-2.png", "p-3.png"}) {
-            files.push_back(std::make_unique<OutputFile>());
-            ASSERT_TRUE(files.back()->open(dir.path + "/" + name, true, error, unnamed)) << error;
-            ASSERT_TRUE(files.back()->write(std::vector<std::uint8_t>{'N', 'E', 'W'}, error));
-            all.push_back(files.back().get());
-        }
-        // Something takes the last name while the recording runs.
-        ASSERT_EQ(mkdir((dir.path + "/p-3.png").c_str(), 0755), 0);
-        EXPECT_FALSE(commitAll(all, error));
-        EXPECT_NE(error.find("p-3.png"), std::string::npos) << error;
-        files.clear();
-        EXPECT_EQ(contents(dir.path + "/p-0.png"), "OLD0");
-        EXPECT_EQ(contents(dir.path + "/p-1.png"), "OLD1");
-        EXPECT_EQ(listing(dir.path),
-                  (std::set<std::string>{".", "..", "p-0.png", "p-1.png", "p-3.png"}));
-    }
-}
-
-TEST(OutputFiles, TargetKindsAndWhatIsRefused) {
-    ScratchDir dir;
-    const std::string d = dir.path;
-    put(d + "/file", "x");
-    mkdir((d + "/folder").c_str(), 0755);
-    mkfifo((d + "/fifo").c_str(), 0644);
-    symlink("file", (d + "/link-to-file").c_str());
-    symlink("fifo", (d + "/link-to-fifo").c_str());
-    symlink("nowhere", (d + "/dangling").c_str());
-    struct Case {
-        std::string name;
-        TargetKind kind;
-        std::string refusedWithForce;  // "" when --force may write it
-    };
-    const Case cases[] = {
-        {"new", TargetKind::kMissing, ""},
-        {"file", TargetKind::kRegular, ""},
-        {"folder", TargetKind::kFolder, "is a folder"},
-        {"fifo", TargetKind::kStream, ""},
-        {"link-to-file", TargetKind::kLink, "is a link"},
-        {"link-to-fifo", TargetKind::kStream, ""},
-        {"dangling", TargetKind::kLink, "is a link"},
-        {"file/below", TargetKind::kUnreachable, "cannot reach"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(targetKind(d + "/" + c.name), c.kind) << c.name;
-        const std::string problem = targetProblem(d + "/" + c.name, true);
-        EXPECT_EQ(problem.empty(), c.refusedWithForce.empty()) << c.name << ": " << problem;
-        EXPECT_NE(problem.find(c.refusedWithForce), std::string::npos) << problem;
-    }
-    EXPECT_NE(targetProblem(d + "/file", false).find("add --force"), std::string::npos);
-    EXPECT_EQ(targetKind("/dev/stdout"), TargetKind::kStream);
-    EXPECT_TRUE(samePath(d + "/file", d + "/./file"));
-    EXPECT_TRUE(samePath(d + "/new", d + "/folder/../new"));
-    EXPECT_TRUE(samePath(d + "/link-to-file", d + "/file"));
-    EXPECT_FALSE(samePath(d + "/file", d + "/new"));
-    EXPECT_FALSE(samePath(d + "/new", d + "/other"));
-}
-
-// A device node is written into and stays a device, --force or not (root only: mknod).
-TEST(OutputFiles, DevicesAreWrittenIntoNeverReplaced) {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "mknod needs root";
-    }
-    ScratchDir dir;
-    const std::string node = dir.path + "/null-device";
-    ASSERT_EQ(mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
-    OutputFile file;
-    std::string error;
-    ASSERT_TRUE(file.open(node, true, error)) << error;
-    EXPECT_TRUE(file.isStream());
-    ASSERT_TRUE(file.write(std::vector<std::uint8_t>(10000, 'x'), error)) << error;
-    ASSERT_TRUE(commitAll({&file}, error)) << error;
-    struct stat info {};
-    ASSERT_EQ(lstat(node.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISCHR(info.st_mode));
-    EXPECT_EQ(listing(dir.path), (std::set<std::string>{".", "..", "null-device"}));
-}
-
-// What a run that died left is removed; what a live run holds, and anything young, stays.
-TEST(OutputFiles, LeftoversOfDeadRunsAreRemoved) {
-    ScratchDir dir;
-    const std::string d = dir.path;
-    const auto age = [](const std::string& path) {
-        const timeval old[2] = {{1000000000, 0}, {1000000000, 0}};
-        utimes(path.c_str(), old);
-    };
-    put(d + "/.tessarecord-dead01", "");
-    age(d + "/.tessarecord-dead01");
-    put(d + "/.tessarecord-young1", "");
-    put(d + "/.tessarecord-toolong", "");
-    age(d + "/.tessarecord-toolong");
-    put(d + "/other.gif", "");
-    age(d + "/other.gif");
-    mkdir((d + "/.tessarecord-folder").c_str(), 0755);
-    OutputFile live;
-    std::string error;
-    ASSERT_TRUE(live.open(d + "/out.gif", false, error, false)) << error;
-    age(live.tempPath());
-    EXPECT_EQ(removeLeftovers(d), 1);
-    const std::string liveName = live.tempPath().substr(d.size() + 1);
-    EXPECT_EQ(listing(d),
-              (std::set<std::string>{".", "..", ".tessarecord-young1", ".tessarecord-toolong",
-                                     "other.gif", ".tessarecord-folder", liveName}));
 }
 
 TEST(FrameStore, FramesComeBackExactAndSmall) {
