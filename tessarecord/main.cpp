@@ -21,7 +21,7 @@
 #include "tessarecord/recorder_options.h"
 #include "tessarecord/session.h"
 #include "tessaview_version.h"
-#include "toolkit/safe_output.h"
+#include "toolkit/output_file.h"
 #include "toolkit/shown_name.h"
 
 namespace {

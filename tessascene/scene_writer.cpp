@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "scene/scene_format.h"
-#include "toolkit/safe_output.h"
+#include "toolkit/folder_files.h"
 
 bool fitsFloat(double v) {
     return std::isfinite(v) && std::fabs(v) <= FLT_MAX;

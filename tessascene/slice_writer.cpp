@@ -11,18 +11,12 @@
 
 #include "scene/scene_format.h"
 #include "tessascene/scene_writer.h"
-#include "toolkit/safe_output.h"
 #include "toolkit/shown_name.h"
+#include "toolkit/staged_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const std::string kTempMark = ".tmp-";
-
-std::string errnoText(int code) {
-    return std::strerror(code);
-}
 
 // Whether name is a scene file or a temporary file of one, as writeSceneFiles leaves them.
 bool sceneFileName(const std::string& name) {

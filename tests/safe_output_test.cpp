@@ -20,7 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/folder_files.h"
+#include "toolkit/output_file.h"
 #include "toolkit/safe_output.h"
+#include "toolkit/staged_folder.h"
 
 namespace {
 
