@@ -67,8 +67,8 @@ given. They act in that order, the first one first.
 
 The edges are drawn as few continuous lines as possible. A figure file holds at most 90
 polylines of at most 90 vertices; a figure that does not fit is refused with how much it
-overshoots. Every number must be 0 or fit a 32-bit float as a normal number (about 1.2e-38 to
-3.4e+38 in size), before and after scaling.
+overshoots. Every option value must be 0 or fit a 32-bit float as a normal number (about
+1.2e-38 to 3.4e+38 in size), and so must every coordinate once the figure is centred and scaled.
 
 Writing is safe: both files are written under unique temporary names and renamed into place only
 when both are complete, so the folder holds either its old pair or the new pair; runs into one

@@ -12,7 +12,7 @@
 namespace {
 
 // Reads a command line given as one string split at spaces (no argument holds a space).
-CommandLine read(const std::string& line) {
+CommandLine parse(const std::string& line) {
     std::vector<std::string> words = {"tessascene"};
     std::istringstream in(line);
     for (std::string word; in >> word;) {
@@ -87,7 +87,7 @@ TEST(CommandLine, UsageErrorsExitTwoAndSayWhatIsWrong) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        const CommandLine result = read(c.line);
+        const CommandLine result = parse(c.line);
         EXPECT_EQ(result.outcome, Outcome::kUsageError);
         EXPECT_EQ(result.exitCode, 2);
         EXPECT_NE(result.text.find(c.message), std::string::npos) << result.text;
@@ -97,7 +97,7 @@ TEST(CommandLine, UsageErrorsExitTwoAndSayWhatIsWrong) {
 // Options before or after the command, both value forms, and the records they give.
 TEST(CommandLine, GoodCommandLinesFillTheRecord) {
     const CommandLine a =
-        read("--size=1 generate 24-cell --rotate xy:30 --spin yz:10 --spin qx:20 --size 3 -o d");
+        parse("--size=1 generate 24-cell --rotate xy:30 --spin yz:10 --spin qx:20 --size 3 -o d");
     ASSERT_EQ(a.outcome, Outcome::kRun) << a.text;
     EXPECT_EQ(a.options.command, Command::kGenerate);
     EXPECT_EQ(a.options.operand, "24-cell");
@@ -109,7 +109,7 @@ TEST(CommandLine, GoodCommandLinesFillTheRecord) {
     EXPECT_EQ(a.options.spins[1].plane, 2);  // qx is xq turned back
     EXPECT_EQ(a.options.spins[1].degrees, -20.0);
 
-    const CommandLine b = read("import - --size keep --line-loop 3 --columns a,b,c,d");
+    const CommandLine b = parse("import - --size keep --line-loop 3 --columns a,b,c,d");
     ASSERT_EQ(b.outcome, Outcome::kRun) << b.text;
     EXPECT_EQ(b.options.operand, "-");
     EXPECT_EQ(b.options.size, 0.0);
@@ -118,14 +118,14 @@ TEST(CommandLine, GoodCommandLinesFillTheRecord) {
     ASSERT_EQ(b.options.spins.size(), 1u);  // xq by 15 degrees when no --spin is given
     EXPECT_EQ(b.options.spins[0].degrees, 15.0);
 
-    const CommandLine c = read("slice 24-cell --sweep 9 --hyperplane 1,1,0,0 --spin none");
+    const CommandLine c = parse("slice 24-cell --sweep 9 --hyperplane 1,1,0,0 --spin none");
     ASSERT_EQ(c.outcome, Outcome::kRun) << c.text;
     EXPECT_EQ(c.options.slice.sweep, 9);
     EXPECT_EQ(c.options.slice.axis, -1);
     EXPECT_TRUE(c.options.spins.empty());
 
-    EXPECT_EQ(read("generate 5-cell --help").outcome, Outcome::kHelp);
-    EXPECT_EQ(read("--version").text.rfind("tessascene ", 0), 0u);
+    EXPECT_EQ(parse("generate 5-cell --help").outcome, Outcome::kHelp);
+    EXPECT_EQ(parse("--version").text.rfind("tessascene ", 0), 0u);
 }
 
 }  // namespace
