@@ -22,7 +22,8 @@
 
 #include "fuzz/split_input.h"
 #include "tessascene/data_import.h"
-#include "tessascene/placement.h"
+#include "tessascene/geometry.h"
+#include "tessascene/import_command.h"
 #include "tessascene/polytopes.h"
 #include "tessascene/simplify.h"
 #include "tessascene/table_import.h"
@@ -118,7 +119,8 @@ void runTable(const PointTable& table, const FuzzOptions& options) {
         points += path.size();
         for (const Vertex4& v : path) {
             for (double c : v) {
-                check(std::isfinite(c) && std::fabs(c) <= FLT_MAX, "a coordinate out of range");
+                check(std::isfinite(c) && std::fabs(c) <= kMaxTableValue,
+                      "a coordinate out of range");
             }
             data.push_back(v);
         }
@@ -141,29 +143,30 @@ void runTable(const PointTable& table, const FuzzOptions& options) {
     check(figure.polylines.size() <= kMaxPolylines, "too many polylines");
     check(report.pointsIn == points, "the report's point count is wrong");
     check(report.simplified || report.verticesKept == points, "points lost without simplifying");
-    EdgeGraph all;
     for (const auto& polyline : figure.polylines) {
         check(!polyline.empty() && polyline.size() <= kMaxVertices, "a polyline's size is wrong");
         for (const Vertex4& v : polyline) {
             check(std::binary_search(data.begin(), data.end(), v),
                   "a vertex that is no data point");
-            all.vertices.push_back(v);
         }
     }
-    if (options.center || !options.keep) {
-        shiftPoints(all.vertices, table.box.centre());
-    }
-    if (!options.keep) {
-        scaleToCircumradius(all, 2.0);
-    }
-    std::size_t next = 0;
-    for (auto& polyline : figure.polylines) {
-        for (Vertex4& v : polyline) {
-            v = all.vertices[next++];
-        }
+
+    // The tool's own placement: what it accepts can be written, and what it refuses is a
+    // coordinate that would not fit, named with its place.
+    Options placing;
+    placing.operand = "fuzz";
+    placing.lineLoop = options.lineLoop;
+    placing.center = options.center;
+    placing.noSimplify = !options.simplify;
+    SceneFigure placed;
+    placed.lineLoop = options.lineLoop;
+    if (!placeTable(table, placing, options.keep ? 0.0 : 2.0, placed, report, error)) {
+        check(error.find(": a coordinate is ") != std::string::npos,
+              "placement refused a table without naming a coordinate");
+        return;
     }
     std::string text;
-    check(figureFileText(figure, text, error), "a fitted table cannot be written");
+    check(figureFileText(placed, text, error), "a placed table cannot be written");
 }
 
 void runFigure(EdgeGraph& graph, const FuzzOptions& options) {

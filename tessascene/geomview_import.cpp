@@ -40,9 +40,9 @@ struct Format {
     bool nd = false;       // n: the dimension follows the keyword
 };
 
-// Splits a keyword such as "STCN4OFF" into its prefixes and its type. The prefixes must come in
-// this order, and each type takes only some of them. Returns false for anything else.
-bool parseKeyword(std::string_view word, Format& format) {
+// Splits a keyword such as "STCN4OFF" into its prefixes and its type, the prefixes in this
+// order. Returns false when the word is no keyword of the family at all.
+bool splitKeyword(std::string_view word, Format& format) {
     const auto take = [&word](std::string_view prefix) {
         if (word.substr(0, prefix.size()) != prefix) {
             return false;
@@ -57,15 +57,29 @@ bool parseKeyword(std::string_view word, Format& format) {
     format.nd = take("n");
     if (word == "OFF") {
         format.kind = Format::Kind::Off;
-        return true;
-    }
-    if (word == "SKEL" && !format.texture && !format.normal) {
+    } else if (word == "SKEL") {
         format.kind = Format::Kind::Skel;
-        return true;
-    }
-    if (word == "VECT" && !format.texture && !format.colour && !format.normal && !format.nd) {
+    } else if (word == "VECT") {
         format.kind = Format::Kind::Vect;
-        return true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// As splitKeyword, and each type takes only some of the prefixes. Returns false for anything
+// else.
+bool parseKeyword(std::string_view word, Format& format) {
+    if (!splitKeyword(word, format)) {
+        return false;
+    }
+    switch (format.kind) {
+        case Format::Kind::Off:
+            return true;
+        case Format::Kind::Skel:
+            return !format.texture && !format.normal;
+        case Format::Kind::Vect:
+            return !format.texture && !format.colour && !format.normal && !format.nd;
     }
     return false;
 }
@@ -644,6 +658,11 @@ private:
 };
 
 }  // namespace
+
+bool isOffKeyword(std::string_view word) {
+    Format format;
+    return splitKeyword(word, format);
+}
 
 bool importFigure(std::istream& in, const std::string& name, EdgeGraph& graph, std::string& error) {
     // Built aside so that a failed import leaves the caller's graph as it was.

@@ -264,15 +264,18 @@ void scaleToCircumradius(EdgeGraph& graph, double radius) {
     if (current == 0.0 || !std::isfinite(current)) {
         return;
     }
+    for (Coords& v : graph.vertices) {
+        for (double& c : v) {
+            c = scaledCoordinate(c, current, radius);
+        }
+    }
+}
+
+double scaledCoordinate(double c, double current, double radius) {
     // radius / current overflows or vanishes for a tiny or huge figure; then each coordinate is
     // divided first, which keeps every value within 1 of radius.
     const double factor = radius / current;
-    const bool direct = std::isnormal(factor);
-    for (Coords& v : graph.vertices) {
-        for (double& c : v) {
-            c = direct ? c * factor : c / current * radius;
-        }
-    }
+    return std::isnormal(factor) ? c * factor : c / current * radius;
 }
 
 EdgeGraph makeFiveCell() {

@@ -39,3 +39,7 @@ double circumradius(const EdgeGraph& graph);
 // Multiplies every coordinate so that circumradius(graph) becomes radius (radius > 0). A graph
 // whose vertices all lie on the origin is left unchanged.
 void scaleToCircumradius(EdgeGraph& graph, double radius);
+
+// A coordinate c of a figure of circumradius current (finite, not 0) as scaleToCircumradius
+// scales it to radius.
+double scaledCoordinate(double c, double current, double radius);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-using Vertex4 = std::array<double, 4>;  // x, y, z, q
+#include "tessascene/geometry.h"
 
 // The contents of the figure file: one colour and line-loop value for the whole figure.
 struct SceneFigure {

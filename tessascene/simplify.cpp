@@ -212,18 +212,11 @@ bool fitPaths(const std::vector<std::vector<Vertex4>>& paths, int lineLoop,
     for (std::size_t p = 0; p < paths.size(); ++p) {
         const std::vector<std::size_t>& indices = kept[p];
         report.verticesKept += indices.size();
-        if (lineLoop == kLineLoopClosed || indices.size() <= perPolyline) {
+        // A closed path fits one polyline (checked above); an open one is cut where needed.
+        const std::size_t per = lineLoop == kLineLoopClosed ? indices.size() : perPolyline;
+        for (const PathPiece& piece : cutOpenPath(indices.size(), per)) {
             polylines.emplace_back();
-            for (std::size_t i : indices) {
-                polylines.back().push_back(paths[p][i]);
-            }
-            continue;
-        }
-        // Pieces of perPolyline vertices; each starts at the vertex where the last one ended.
-        for (std::size_t first = 0; first + 1 < indices.size(); first += perPolyline - 1) {
-            const std::size_t last = std::min(first + perPolyline - 1, indices.size() - 1);
-            polylines.emplace_back();
-            for (std::size_t j = first; j <= last; ++j) {
+            for (std::size_t j = piece.first; j <= piece.last; ++j) {
                 polylines.back().push_back(paths[p][indices[j]]);
             }
         }

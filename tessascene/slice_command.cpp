@@ -87,10 +87,6 @@ std::string counted(std::size_t n, const char* one, const char* many) {
 
 }  // namespace
 
-bool isSliceOption(const std::string& option) {
-    return option == "--at" || option == "--hyperplane" || option == "--sweep";
-}
-
 bool parseSliceOption(const std::string& option, const std::string& value, SliceOptions& slice,
                       std::string& problem) {
     slice.any = true;
@@ -155,8 +151,8 @@ bool parseSliceOption(const std::string& option, const std::string& value, Slice
     return true;
 }
 
-bool checkSliceOptions(const std::string& command, const SliceOptions& slice, std::string& error) {
-    if (command != "slice") {
+bool checkSliceOptions(bool sliceCommand, const SliceOptions& slice, std::string& error) {
+    if (!sliceCommand) {
         if (slice.any) {
             error = "--at, --hyperplane and --sweep are for the slice command";
             return false;

@@ -1,6 +1,6 @@
 // The slice command: the cross-section of a figure by a hyperplane, or a sweep of cuts through
-// it, written as scenes. The command line is read by main; this part reads its own options and
-// does the cutting and writing.
+// it, written as scenes. The command line (tessascene/command_line.cpp) hands this part the
+// values of its own options; it reads them, cuts and writes.
 #pragma once
 
 #include <array>
@@ -21,17 +21,15 @@ struct SliceOptions {
     bool any = false;  // any of the three options was given
 };
 
-// Whether option is one of the slice command's options that take a value.
-bool isSliceOption(const std::string& option);
-
 // Reads the value of --at (AXIS=C, or AXIS alone for a sweep), --hyperplane (NX,NY,NZ,NQ:C, or
 // the normal alone for a sweep) or --sweep (1 to 1000). false with problem set to what is wrong
 // with the value.
 bool parseSliceOption(const std::string& option, const std::string& value, SliceOptions& slice,
                       std::string& problem);
 
-// Checks the slice options once the whole command line is read; false with a usage error.
-bool checkSliceOptions(const std::string& command, const SliceOptions& slice, std::string& error);
+// Checks the slice options once the whole command line is read, for the slice command or
+// another one; false with a usage error.
+bool checkSliceOptions(bool sliceCommand, const SliceOptions& slice, std::string& error);
 
 // A table's polylines as an edge graph: consecutive points joined, each polyline of three or
 // more points closed when closed is set.

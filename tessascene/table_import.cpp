@@ -231,7 +231,7 @@ Value readNumber(std::string_view text, double& value) {
     if (std::isinf(value)) {
         return Value::kInfinite;
     }
-    if (!(std::fabs(value) <= FLT_MAX)) {
+    if (!(std::fabs(value) <= kMaxTableValue)) {
         return Value::kOutOfRange;
     }
     return Value::kNumber;
@@ -739,7 +739,7 @@ private:
                                 " is infinite; every coordinate must be a finite number");
                 case Value::kOutOfRange:
                     return fail(quoted(text) + " in " + columnName(column) +
-                                " is beyond the range of 32-bit floats (about 3.4e38)");
+                                " is beyond the range a table may hold (1e300 in size)");
                 case Value::kDecimalComma:
                     return fail(quoted(text) + " in " + columnName(column) +
                                 " has a decimal comma; write numbers with a decimal point "
@@ -761,6 +761,10 @@ private:
             return fail("more than " + std::to_string(kMaxTablePoints) +
                         " points; thin the data out first");
         }
+        if (path_.size() == 0 || recordLine_ != lastPointLine_ + 1) {
+            runs_.emplace_back(path_.size(), recordLine_);
+        }
+        lastPointLine_ = recordLine_;
         path_.push(point);
         table.box.add(point);
         ++table.points;
@@ -770,6 +774,8 @@ private:
     void endPath(PointTable& table) {
         if (path_.size() > 0) {
             table.paths.push_back(path_.take());
+            table.lineRuns.push_back(std::move(runs_));
+            runs_.clear();
         }
     }
 
@@ -795,17 +801,23 @@ private:
     std::string previousGroup_;
     bool havePrevious_ = false;
     PathCollector path_;
+    std::vector<std::pair<std::size_t, long>> runs_;  // of the path being read
+    long lastPointLine_ = 0;
 };
 
 }  // namespace
 
-bool isOffKeyword(std::string_view word) {
-    for (std::string_view prefix : {"ST", "C", "N", "4", "n"}) {
-        if (word.substr(0, prefix.size()) == prefix) {
-            word.remove_prefix(prefix.size());
-        }
+long pointLine(const PointTable& table, std::size_t path, std::size_t index) {
+    if (path >= table.lineRuns.size() || table.lineRuns[path].empty()) {
+        return 0;
     }
-    return word == "OFF" || word == "SKEL" || word == "VECT";
+    const auto& runs = table.lineRuns[path];
+    // The last run that starts at or before index.
+    const auto after = std::upper_bound(
+        runs.begin(), runs.end(), index,
+        [](std::size_t i, const std::pair<std::size_t, long>& run) { return i < run.first; });
+    const auto& run = *(after - 1);
+    return run.second + static_cast<long>(index - run.first);
 }
 
 bool importTable(std::istream& in, const std::string& name, const TableOptions& options,

@@ -7,9 +7,10 @@
 #include <istream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "tessascene/placement.h"
+#include "tessascene/geometry.h"
 #include "tessascene/scene_writer.h"
 
 // Which columns hold the four coordinates and which one, if any, groups rows into polylines.
@@ -27,13 +28,19 @@ struct PointTable {
     std::size_t points = 0;                   // over all paths
     BoundingBox4 box;                         // of all points
     std::string description;  // what was read, e.g. "using columns x, y, z, w (3 to 6)"
+    // Where the points were read, for each path: runs of points on consecutive lines, each as
+    // the index of its first point and that point's line. Empty for numpy's arrays.
+    std::vector<std::vector<std::pair<std::size_t, long>>> lineRuns;
 };
+
+// The line of a text table where point index of path was read; 0 when unknown.
+long pointLine(const PointTable& table, std::size_t path, std::size_t index);
+
+// The largest coordinate a text table may hold; placement scales it to fit a float.
+constexpr double kMaxTableValue = 1e300;
 
 // Files holding more points than this are refused rather than exhausting memory.
 constexpr std::size_t kMaxTablePoints = 20'000'000;
-
-// True when word is an OFF-family keyword (4OFF, nOFF, 4SKEL, 4VECT, CN4OFF, ...).
-bool isOffKeyword(std::string_view word);
 
 // Reads a point table from in. The separator is told from the first row: a tab, else a
 // semicolon, else a comma, else runs of blanks. Fields may be quoted as RFC 4180 quotes them
@@ -43,9 +50,10 @@ bool isOffKeyword(std::string_view word);
 // (any case; also x1..x4, x0..x3) choose the columns; otherwise the first four that hold
 // numbers do, after a leading index column (named "", index or "Unnamed: 0", holding whole
 // numbers). In a semicolon-separated table a decimal comma is the decimal mark when the file
-// uses no decimal point. Values are read as strtod reads them in the C locale and must fit a
-// 32-bit float; NA, NaN and empty values are missing. name is used in messages only (control
-// characters escaped). Returns false with error "NAME:LINE: what is wrong" for bad input,
-// LINE being where the record starts, leaving table unspecified.
+// uses no decimal point. Values are read as strtod reads them in the C locale and must be
+// finite and at most kMaxTableValue in size; NA, NaN and empty values are missing. name is used in
+// messages only (control characters escaped). Returns false with error "NAME:LINE: what is wrong"
+// for bad input, LINE being where the record starts; table then holds the rows read before that
+// record.
 bool importTable(std::istream& in, const std::string& name, const TableOptions& options,
                  PointTable& table, std::string& error);

@@ -234,6 +234,18 @@ SplitResult splitClosedTrail(const Trail& closed, int maxEdges, std::size_t maxP
     return SplitResult::kDone;
 }
 
+std::vector<PathPiece> cutOpenPath(std::size_t count, std::size_t perPolyline) {
+    if (count <= perPolyline) {
+        return {PathPiece{0, count - 1}};
+    }
+    // A piece of perPolyline points covers perPolyline - 1 segments.
+    std::vector<PathPiece> pieces;
+    for (std::size_t first = 0; first + 1 < count; first += perPolyline - 1) {
+        pieces.push_back(PathPiece{first, std::min(first + perPolyline - 1, count - 1)});
+    }
+    return pieces;
+}
+
 bool layoutPolylines(const EdgeGraph& graph, int lineLoop, const FigureCapacity& capacity,
                      std::vector<std::vector<int>>& polylines, std::string& error) {
     polylines.clear();
@@ -296,10 +308,10 @@ bool layoutPolylines(const EdgeGraph& graph, int lineLoop, const FigureCapacity&
                     polylines.emplace_back(loop.begin(), loop.end() - 1);  // drawn closed
                 }
             } else {
-                // A piece of perPolyline vertices covers perPolyline - 1 edges.
-                for (int first = 0; first < edges; first += perPolyline - 1) {
-                    const int last = std::min(first + perPolyline - 1, edges);
-                    polylines.emplace_back(trail.begin() + first, trail.begin() + last + 1);
+                for (const PathPiece& piece :
+                     cutOpenPath(trail.size(), static_cast<std::size_t>(perPolyline))) {
+                    polylines.emplace_back(trail.begin() + piece.first,
+                                           trail.begin() + piece.last + 1);
                 }
             }
         }

@@ -8,6 +8,7 @@
 
 #include "scene/scene_format.h"
 #include "tessascene/edge_graph.h"
+#include "tessascene/geometry.h"
 
 // A walk as vertex indices; consecutive vertices are joined by an edge of the graph. A closed
 // walk lists its first vertex again at the end.
@@ -32,11 +33,16 @@ enum class SplitResult {
 SplitResult splitClosedTrail(const Trail& closed, int maxEdges, std::size_t maxPieces,
                              std::vector<Trail>& pieces);
 
-// How much one figure file holds.
-struct FigureCapacity {
-    int vertices = kMaxVertices;    // per polyline
-    int polylines = kMaxPolylines;  // per figure
+// One polyline of a cut path: the points first to last of it, both included.
+struct PathPiece {
+    std::size_t first = 0;
+    std::size_t last = 0;
 };
+
+// Cuts an open path of count points (count >= 1) into polylines of at most perPolyline points,
+// where consecutive pieces share the point at the cut: one piece when the path fits, else
+// (perPolyline >= 2) ceil((count - 1) / (perPolyline - 1)) pieces.
+std::vector<PathPiece> cutOpenPath(std::size_t count, std::size_t perPolyline);
 
 // Lays the graph out as polylines of vertex indices for the given LineLoopMode:
 //   0  open strips: each trail cut into pieces of at most capacity.vertices vertices, where

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "tessascene/data_import.h"
+#include "tessascene/import_command.h"
 #include "tessascene/simplify.h"
 #include "tessascene/table_import.h"
 #include "tessascene/text_input.h"
@@ -111,7 +112,7 @@ TEST(PointTable, BadInputNamesTheFileAndLine) {
          {},
          "t.csv:2: column 2 is NA, NaN or empty in a row that has numbers"},
         {"1 2 3 4\n1 2 inf 4\n", {}, "t.csv:2: 'inf' in column 3 is infinite"},
-        {"1 2 3 4\n1 2 1e39 4\n", {}, "beyond the range of 32-bit floats"},
+        {"1 2 3 4\n1 2 1e301 4\n", {}, "t.csv:2: '1e301' in column 3 is beyond the range"},
         {"", {}, "t.csv:1: the file is empty"},
         {"# x,y,z,q\n\n", {}, "t.csv:2: no rows of numbers"},
         {"1,2,3\n", {}, "t.csv:1: 3 columns; a point table needs four"},
@@ -136,6 +137,50 @@ TEST(PointTable, BadInputNamesTheFileAndLine) {
         std::string error;
         EXPECT_FALSE(readTable(c.text, c.options, table, error));
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+}
+
+// Coordinates are checked as placement leaves them: a value beyond a float's range fits once
+// scaled or centred, and one that stays beyond it (or below a float's normal range) is refused
+// with the line of its row, a comment line counted.
+TEST(PointTable, PlacedCoordinatesMustFitAFloat) {
+    const struct {
+        const char* text;
+        double size;  // 0: --size keep
+        bool center;
+        const char* error;  // "": accepted
+        double firstX;      // of the written figure, when accepted
+    } cases[] = {
+        {"0,0,0,0\n1e30,0,0,0\n", 0.0, false, "", 0.0},
+        {"0,0,0,0\n1e39,0,0,0\n", 0.0, false,
+         "t.csv:2: a coordinate is 1e+39, beyond the range of a 32-bit float; scale it with --size",
+         0.0},
+        {"0,0,0,0\n1e39,0,0,0\n", 2.0, false, "", -2.0},
+        {"1e39,0,0,0\n1.000002e39,0,0,0\n", 0.0, true, "", -1e33},
+        {"# x\n1e-39,0,0,0\n", 0.0, false,
+         "t.csv:2: a coordinate is 1e-39, below the normal range of a 32-bit float; scale it with "
+         "--size",
+         0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        PointTable table;
+        std::string error;
+        ASSERT_TRUE(readTable(c.text, {}, table, error)) << error;
+        Options options;
+        options.operand = "t.csv";
+        options.center = c.center;
+        SceneFigure figure;
+        FitReport report;
+        const bool placed = placeTable(table, options, c.size, figure, report, error);
+        if (*c.error != '\0') {
+            EXPECT_FALSE(placed);
+            EXPECT_EQ(error, c.error);
+            continue;
+        }
+        ASSERT_TRUE(placed) << error;
+        EXPECT_FLOAT_EQ(static_cast<float>(figure.polylines.at(0).at(0)[0]),
+                        static_cast<float>(c.firstX));
     }
 }
 

@@ -1,9 +1,19 @@
-// Where a figure sits: its bounding box, and moving the box's centre to the origin.
+// The geometry every part of tessascene shares: a 4D point, the room a figure file has, and a
+// figure's bounding box with the move that centres it.
 #pragma once
 
+#include <array>
 #include <vector>
 
-#include "tessascene/scene_writer.h"
+#include "scene/scene_format.h"
+
+using Vertex4 = std::array<double, 4>;  // x, y, z, q
+
+// How much one figure file holds.
+struct FigureCapacity {
+    int vertices = kMaxVertices;    // per polyline
+    int polylines = kMaxPolylines;  // per figure
+};
 
 // An axis-aligned box in 4D; empty until a point is added.
 struct BoundingBox4 {

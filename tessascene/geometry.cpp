@@ -1,4 +1,4 @@
-#include "tessascene/placement.h"
+#include "tessascene/geometry.h"
 
 #include <algorithm>
 #include <cmath>

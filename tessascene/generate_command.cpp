@@ -1,0 +1,119 @@
+#include "tessascene/generate_command.h"
+
+#include <vector>
+
+#include "tessascene/polytopes.h"
+
+namespace {
+
+// What generate knows about one figure.
+struct Generator {
+    const char* name;
+    int parameterCount;            // 0 or 2
+    std::array<int, 2> defaults;   // of the parameters
+    int minimum;                   // of each parameter
+    int maximum;                   // of each parameter: keeps a typo from exhausting memory
+    double size;                   // circumradius
+    std::array<double, 3> colour;  // red, green, blue
+    EdgeGraph (*make)(int, int);
+};
+
+// Adapters to the table's signature; the fixed polytopes take no parameters.
+// clang-format off
+EdgeGraph fiveCell(int, int) { return makeFiveCell(); }
+EdgeGraph tesseract(int, int) { return makeTesseract(); }
+EdgeGraph sixteenCell(int, int) { return makeSixteenCell(); }
+EdgeGraph twentyFourCell(int, int) { return makeTwentyFourCell(); }
+EdgeGraph oneTwentyCell(int, int) { return makeOneTwentyCell(); }
+EdgeGraph sixHundredCell(int, int) { return makeSixHundredCell(); }
+EdgeGraph threeSphere(int rings, int circles) { return makeHopfCircles(rings, circles, 40); }
+// clang-format on
+
+// Sizes fill the viewer's start view; the 120-cell and 600-cell are larger for their detail.
+const std::vector<Generator>& generators() {
+    // clang-format off
+    static const std::vector<Generator> table = {
+        {"5-cell",         0, {0, 0},   0, 0,    2.0, {0.85, 0.1, 0.1},   fiveCell},
+        {"tesseract",      0, {0, 0},   0, 0,    2.0, {1.0, 0.5, 0.0},    tesseract},
+        {"8-cell",         0, {0, 0},   0, 0,    2.0, {1.0, 0.5, 0.0},    tesseract},
+        {"16-cell",        0, {0, 0},   0, 0,    2.0, {0.1, 0.55, 0.1},   sixteenCell},
+        {"24-cell",        0, {0, 0},   0, 0,    2.0, {0.6, 0.1, 0.7},    twentyFourCell},
+        {"120-cell",       0, {0, 0},   0, 0,    2.2, {0.1, 0.3, 0.8},    oneTwentyCell},
+        {"600-cell",       0, {0, 0},   0, 0,    2.2, {0.0, 0.5, 0.5},    sixHundredCell},
+        {"duoprism",       2, {5, 7},   3, 1000, 1.8, {0.55, 0.45, 0.0},  makeDuoprism},
+        {"clifford-torus", 2, {16, 16}, 3, 1000, 1.8, {0.8, 0.1, 0.4},    makeCliffordTorus},
+        {"3-sphere",       2, {2, 8},   1, 90,   1.8, {0.25, 0.25, 0.45}, threeSphere},
+    };
+    // clang-format on
+    return table;
+}
+
+// A whole number from low to high, digits only.
+bool parseInt(const std::string& text, int low, int high, int& value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 9) {
+        return false;
+    }
+    value = std::stoi(text);
+    return value >= low && value <= high;
+}
+
+// Finds the generator for NAME[:A,B] and its two parameters. false: a usage error.
+bool findGenerator(const std::string& request, const Generator*& found, int& a, int& b,
+                   std::string& error) {
+    const size_t colon = request.find(':');
+    const std::string name = request.substr(0, colon);
+    for (const Generator& g : generators()) {
+        if (name != g.name) {
+            continue;
+        }
+        a = g.defaults[0];
+        b = g.defaults[1];
+        if (colon != std::string::npos) {
+            const std::string parameters = request.substr(colon + 1);
+            const size_t comma = parameters.find(',');
+            if (g.parameterCount == 0) {
+                error = "the figure " + name + " takes no parameters";
+                return false;
+            }
+            if (comma == std::string::npos ||
+                !parseInt(parameters.substr(0, comma), g.minimum, g.maximum, a) ||
+                !parseInt(parameters.substr(comma + 1), g.minimum, g.maximum, b)) {
+                error = "bad parameters '" + parameters + "' for " + name +
+                        ": expected two whole numbers from " + std::to_string(g.minimum) + " to " +
+                        std::to_string(g.maximum) + ", separated by a comma";
+                return false;
+            }
+        }
+        found = &g;
+        return true;
+    }
+    error = "unknown figure '" + name + "'; see tessascene --help";
+    return false;
+}
+
+}  // namespace
+
+bool namesGenerator(const std::string& source) {
+    const std::string name = source.substr(0, source.find(':'));
+    for (const Generator& g : generators()) {
+        if (name == g.name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool checkFigureRequest(const std::string& request, std::string& error) {
+    const Generator* generator = nullptr;
+    int a = 0, b = 0;
+    return findGenerator(request, generator, a, b, error);
+}
+
+GeneratedFigure generateFigure(const std::string& request) {
+    const Generator* generator = nullptr;
+    int a = 0, b = 0;
+    std::string error;
+    findGenerator(request, generator, a, b, error);
+    return GeneratedFigure{generator->make(a, b), generator->size, generator->colour};
+}

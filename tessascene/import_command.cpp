@@ -1,0 +1,88 @@
+#include "tessascene/import_command.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "tessascene/data_import.h"
+#include "tessascene/figure_output.h"
+#include "tessascene/input_source.h"
+#include "tessascene/polytopes.h"
+#include "toolkit/shown_name.h"
+
+namespace {
+
+// Checks every data point as placement moves it (shift subtracted, then scaled from
+// circumradius current to size when size > 0) against what the figure file can hold, whose
+// largest written coordinate is largest.
+bool checkPlacedPoints(const PointTable& table, const Vertex4& shift, double current, double size,
+                       double largest, const std::string& file, std::string& error) {
+    const bool scaled = size > 0.0 && current != 0.0 && std::isfinite(current);
+    const auto placed = [&](double c, int axis) {
+        const double moved = c - shift[axis];
+        return scaled ? scaledCoordinate(moved, current, size) : moved;
+    };
+    for (std::size_t path = 0; path < table.paths.size(); ++path) {
+        for (std::size_t index = 0; index < table.paths[path].size(); ++index) {
+            for (int i = 0; i < 4; ++i) {
+                const double c = placed(table.paths[path][index][i], i);
+                if (writableCoordinate(c, largest)) {
+                    continue;
+                }
+                const long line = pointLine(table, path, index);
+                error = importedCoordinateProblem(
+                    shownName(file) + (line > 0 ? ":" + std::to_string(line) : ""), c, size);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool importSource(const Options& options, ImportedFigure& imported, std::string& error) {
+    const std::string name = options.operand == "-" ? "standard input" : options.operand;
+    std::unique_ptr<Input> input;
+    return openInput(options.operand, shownName(name), input, error) &&
+           importInput(*input, name, options.table, imported.graph, imported.table,
+                       imported.isTable, error);
+}
+
+bool placeTable(const PointTable& table, const Options& options, double size, SceneFigure& figure,
+                FitReport& report, std::string& error) {
+    if (!fitPaths(table.paths, options.lineLoop, FigureCapacity{}, !options.noSimplify,
+                  figure.polylines, report, error)) {
+        error = shownName(options.operand) + ": " + error;
+        return false;
+    }
+    // One list of all vertices, so that the figure's own scaling applies.
+    EdgeGraph all;
+    for (const auto& polyline : figure.polylines) {
+        all.vertices.insert(all.vertices.end(), polyline.begin(), polyline.end());
+    }
+    const Vertex4 shift =
+        options.center || size > 0.0 ? table.box.centre() : Vertex4{0.0, 0.0, 0.0, 0.0};
+    shiftPoints(all.vertices, shift);
+    const double current = circumradius(all);
+    if (size > 0.0) {
+        scaleToCircumradius(all, size);
+    }
+    double largest = 0.0;
+    for (const Vertex4& v : all.vertices) {
+        for (double c : v) {
+            largest = std::max(largest, std::fabs(c));
+        }
+    }
+    if (!checkPlacedPoints(table, shift, current, size, largest,
+                           options.operand == "-" ? "standard input" : options.operand, error)) {
+        return false;
+    }
+    std::size_t next = 0;
+    for (auto& polyline : figure.polylines) {
+        for (Vertex4& v : polyline) {
+            v = all.vertices[next++];
+        }
+    }
+    return true;
+}
