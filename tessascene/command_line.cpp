@@ -344,6 +344,8 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
         command->fallthrough();
         command->allow_extras();
     }
+    // One command a run: after it, a word such as "slice" is a file name, not a second command.
+    app.require_subcommand(0, 1);
 
     const auto valued = [&app](const std::string& names, std::string& into, const ValueCheck& check,
                                const char* type, const std::string& help) {

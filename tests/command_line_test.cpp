@@ -124,6 +124,12 @@ TEST(CommandLine, GoodCommandLinesFillTheRecord) {
     EXPECT_EQ(c.options.slice.axis, -1);
     EXPECT_TRUE(c.options.spins.empty());
 
+    // A file named like a command is read as a file.
+    const CommandLine d = parse("import slice -o d");
+    ASSERT_EQ(d.outcome, Outcome::kRun) << d.text;
+    EXPECT_EQ(d.options.command, Command::kImport);
+    EXPECT_EQ(d.options.operand, "slice");
+
     EXPECT_EQ(parse("generate 5-cell --help").outcome, Outcome::kHelp);
     EXPECT_EQ(parse("--version").text.rfind("tessascene ", 0), 0u);
 }
