@@ -23,12 +23,10 @@
 #include "tessaview_version.h"
 #include "toolkit/output_file.h"
 #include "toolkit/shown_name.h"
+#include "toolkit/tool_exit.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 constexpr int kMaxFrames = 400;
 constexpr int kMaxTimeoutS = 3600;
 constexpr const char* kViewerName = "tessaview";
@@ -80,11 +78,7 @@ struct Options {
 };
 
 int fail(int status, const std::string& message) {
-    std::cerr << "tessarecord: " << message << "\n";
-    if (status == kExitUsage) {
-        std::cerr << "Try 'tessarecord --help'.\n";
-    }
-    return status;
+    return failWith("tessarecord", status, message);
 }
 
 bool isExecutableFile(const std::string& path) {

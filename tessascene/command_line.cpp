@@ -11,10 +11,9 @@
 
 #include "tessascene/generate_command.h"
 #include "tessaview_version.h"
+#include "toolkit/tool_exit.h"
 
 namespace {
-
-constexpr int kExitUsage = 2;
 
 const char* const kUsage = R"(Usage: tessascene generate FIGURE [OPTIONS]
        tessascene import FILE [OPTIONS]

@@ -21,11 +21,7 @@ const char* polylineWord(std::size_t count) {
 }  // namespace
 
 int fail(int status, const std::string& message) {
-    std::cerr << "tessascene: " << message << "\n";
-    if (status == kExitUsage) {
-        std::cerr << "Try 'tessascene --help'.\n";
-    }
-    return status;
+    return failWith("tessascene", status, message);
 }
 
 void reportNotice(const std::string& notice) {

@@ -7,13 +7,10 @@
 #include "tessascene/edge_graph.h"
 #include "tessascene/simplify.h"
 #include "tessascene/table_import.h"
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;  // the figure cannot be made, read, fitted or written
-constexpr int kExitUsage = 2;
+#include "toolkit/tool_exit.h"
 
 // Prints "tessascene: MESSAGE" on standard error, for a usage error also the hint to --help;
-// returns status.
+// returns status (kExitFailure: the figure cannot be made, read, fitted or written).
 int fail(int status, const std::string& message);
 
 // Prints a notice of the writer (what an earlier run left and this one cleaned up), if any.

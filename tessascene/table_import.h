@@ -12,6 +12,7 @@
 
 #include "tessascene/geometry.h"
 #include "tessascene/scene_writer.h"
+#include "tessascene/table_fields.h"
 
 // Which columns hold the four coordinates and which one, if any, groups rows into polylines.
 struct TableOptions {
@@ -35,9 +36,6 @@ struct PointTable {
 
 // The line of a text table where point index of path was read; 0 when unknown.
 long pointLine(const PointTable& table, std::size_t path, std::size_t index);
-
-// The largest coordinate a text table may hold; placement scales it to fit a float.
-constexpr double kMaxTableValue = 1e300;
 
 // Files holding more points than this are refused rather than exhausting memory.
 constexpr std::size_t kMaxTablePoints = 20'000'000;

@@ -61,12 +61,11 @@ bool openInputFile(const std::string& path, std::ifstream& in, std::string& erro
         error = shownName(path) + ": is a device, not a file";
         return false;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    in.open(path, std::ios::binary);
+    if (!in) {
         error = shownName(path) + ": cannot open the file: " + std::strerror(errno);
         return false;
     }
-    in = std::move(file);
     return true;
 }
 
