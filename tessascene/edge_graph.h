@@ -5,12 +5,14 @@
 #include <utility>
 #include <vector>
 
+#include "tessascene/geometry.h"
+
 // A 4D figure as its vertices and undirected edges, the form every generator and importer
 // produces and the trail builder consumes. Coordinates are doubles; they become float32 only
 // when the scene files are written.
 struct EdgeGraph {
-    std::vector<std::array<double, 4>> vertices;  // x, y, z, q
-    std::vector<std::pair<int, int>> edges;       // first < second, each pair once
+    std::vector<Vertex4> vertices;
+    std::vector<std::pair<int, int>> edges;  // first < second, each pair once
     // For an imported figure, the line of the file where each vertex starts; empty otherwise.
     std::vector<long> vertexLines;
     // The 2-faces, each a polygon as its vertex indices in order around it (at least 3); empty

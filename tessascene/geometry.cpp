@@ -32,6 +32,16 @@ double BoundingBox4::diagonal() const {
     return std::sqrt(sum);
 }
 
+double largestMagnitude(const std::vector<Vertex4>& points) {
+    double largest = 0.0;
+    for (const Vertex4& p : points) {
+        for (double c : p) {
+            largest = std::max(largest, std::fabs(c));
+        }
+    }
+    return largest;
+}
+
 void shiftPoints(std::vector<Vertex4>& points, const Vertex4& offset) {
     for (Vertex4& p : points) {
         for (int i = 0; i < 4; ++i) {

@@ -30,5 +30,8 @@ struct BoundingBox4 {
     double diagonal() const;
 };
 
+// The largest coordinate magnitude of the points; 0 for none.
+double largestMagnitude(const std::vector<Vertex4>& points);
+
 // Subtracts offset from every point.
 void shiftPoints(std::vector<Vertex4>& points, const Vertex4& offset);

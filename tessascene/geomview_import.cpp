@@ -347,7 +347,7 @@ private:
     bool readVertices(long long count, int extraValues, Keep keep) {
         for (long long i = 0; i < count; ++i) {
             expect("vertices", i, count);
-            std::array<double, 4> v{};
+            Vertex4 v{};
             long firstLine = 0;
             for (std::size_t k = 0; k < v.size(); ++k) {
                 long line = 0;
@@ -464,7 +464,7 @@ private:
         const int extraValues =
             (format.normal ? 3 : 0) + (format.colour ? 4 : 0) + (format.texture ? 2 : 0);
         reserveVertices(graph, vertexCount);
-        const auto keep = [&graph](const std::array<double, 4>& v, long line) {
+        const auto keep = [&graph](const Vertex4& v, long line) {
             graph.addVertex(v[0], v[1], v[2], v[3]);
             graph.vertexLines.push_back(line);
         };
@@ -515,7 +515,7 @@ private:
             return false;
         }
         reserveVertices(graph, vertexCount);
-        const auto keep = [&graph](const std::array<double, 4>& v, long line) {
+        const auto keep = [&graph](const Vertex4& v, long line) {
             graph.addVertex(v[0], v[1], v[2], v[3]);
             graph.vertexLines.push_back(line);
         };
@@ -602,8 +602,8 @@ private:
         // The graph index of each vertex of the file, after merging.
         std::vector<int> merged;
         merged.reserve(static_cast<std::size_t>(std::min(vertexCount, kMaxReserve)));
-        std::map<std::array<double, 4>, int> known;
-        const auto keep = [&](const std::array<double, 4>& v, long line) {
+        std::map<Vertex4, int> known;
+        const auto keep = [&](const Vertex4& v, long line) {
             const auto found = known.find(v);
             if (found != known.end()) {
                 merged.push_back(found->second);

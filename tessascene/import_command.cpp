@@ -39,14 +39,23 @@ bool checkPlacedPoints(const PointTable& table, const Vertex4& shift, double cur
     return true;
 }
 
+// The input's name in messages.
+std::string sourceName(const Options& options) {
+    return options.operand == "-" ? "standard input" : options.operand;
+}
+
 }  // namespace
 
 bool importSource(const Options& options, ImportedFigure& imported, std::string& error) {
-    const std::string name = options.operand == "-" ? "standard input" : options.operand;
+    const std::string name = sourceName(options);
     std::unique_ptr<Input> input;
     return openInput(options.operand, shownName(name), input, error) &&
            importInput(*input, name, options.table, imported.graph, imported.table,
                        imported.isTable, error);
+}
+
+Vertex4 tableShift(const PointTable& table, const Options& options, double size) {
+    return options.center || size > 0.0 ? table.box.centre() : Vertex4{0.0, 0.0, 0.0, 0.0};
 }
 
 bool placeTable(const PointTable& table, const Options& options, double size, SceneFigure& figure,
@@ -61,21 +70,14 @@ bool placeTable(const PointTable& table, const Options& options, double size, Sc
     for (const auto& polyline : figure.polylines) {
         all.vertices.insert(all.vertices.end(), polyline.begin(), polyline.end());
     }
-    const Vertex4 shift =
-        options.center || size > 0.0 ? table.box.centre() : Vertex4{0.0, 0.0, 0.0, 0.0};
+    const Vertex4 shift = tableShift(table, options, size);
     shiftPoints(all.vertices, shift);
     const double current = circumradius(all);
     if (size > 0.0) {
         scaleToCircumradius(all, size);
     }
-    double largest = 0.0;
-    for (const Vertex4& v : all.vertices) {
-        for (double c : v) {
-            largest = std::max(largest, std::fabs(c));
-        }
-    }
-    if (!checkPlacedPoints(table, shift, current, size, largest,
-                           options.operand == "-" ? "standard input" : options.operand, error)) {
+    if (!checkPlacedPoints(table, shift, current, size, largestMagnitude(all.vertices),
+                           sourceName(options), error)) {
         return false;
     }
     std::size_t next = 0;

@@ -21,6 +21,10 @@ struct ImportedFigure {
 // naming the file.
 bool importSource(const Options& options, ImportedFigure& imported, std::string& error);
 
+// The move that places a point table: its bounding box's centre comes to the origin when it is
+// centred or scaled (size > 0), else no move.
+Vertex4 tableShift(const PointTable& table, const Options& options, double size);
+
 // Fits a point table into the figure's polylines (report says how), then centres it on its
 // bounding box and scales it as asked (size 0: the coordinates as read). A data point that
 // would not fit a float once placed is refused with its file and line.

@@ -27,9 +27,7 @@ int runSliceCommand(ImportedFigure& source, const Options& options, double size,
     EdgeGraph& graph = source.graph;
     if (source.isTable) {
         graph = graphFromPaths(source.table.paths, options.lineLoop == kLineLoopClosed);
-        if (options.center || size > 0.0) {
-            shiftPoints(graph.vertices, source.table.box.centre());
-        }
+        shiftPoints(graph.vertices, tableShift(source.table, options, size));
         placeGraph(graph, false, size);
     } else {
         placeGraph(graph, options.center, size);

@@ -8,12 +8,10 @@
 
 namespace {
 
-using Coords = std::array<double, 4>;
-
 constexpr double kTwoPi = 6.283185307179586476925;
 const double kPhi = (1.0 + std::sqrt(5.0)) / 2.0;  // the golden ratio
 
-double distanceSquared(const Coords& a, const Coords& b) {
+double distanceSquared(const Vertex4& a, const Vertex4& b) {
     double sum = 0.0;
     for (int c = 0; c < 4; ++c) {
         const double d = a[c] - b[c];
@@ -38,14 +36,14 @@ bool isEven(const std::array<int, 4>& order) {
 // come out equal are kept once.
 class PointSet {
 public:
-    void addPermutations(const Coords& base, bool evenOnly) {
+    void addPermutations(const Vertex4& base, bool evenOnly) {
         std::array<int, 4> order = {0, 1, 2, 3};
         do {
             if (evenOnly && !isEven(order)) {
                 continue;
             }
             for (int signs = 0; signs < 16; ++signs) {
-                Coords p;
+                Vertex4 p;
                 for (int c = 0; c < 4; ++c) {
                     p[c] = base[order[c]] * (((signs >> c) & 1) != 0 ? -1.0 : 1.0);
                 }
@@ -57,21 +55,21 @@ public:
 
     EdgeGraph toGraph() const {
         EdgeGraph graph;
-        for (const Coords& p : points_) {
+        for (const Vertex4& p : points_) {
             graph.addVertex(p[0] + 0.0, p[1] + 0.0, p[2] + 0.0, p[3] + 0.0);  // -0.0 becomes 0.0
         }
         return graph;
     }
 
 private:
-    std::set<Coords> points_;
+    std::set<Vertex4> points_;
 };
 
 // Whether the points (at least 3) lie in one plane, within tolerance (a length): every point's
 // distance from the plane through the first three.
-bool coplanar(const std::vector<Coords>& points, double tolerance) {
+bool coplanar(const std::vector<Vertex4>& points, double tolerance) {
     // An orthonormal basis u, w of the plane through points 0, 1, 2 (Gram-Schmidt).
-    Coords u{}, w{};
+    Vertex4 u{}, w{};
     double uu = 0.0;
     for (int c = 0; c < 4; ++c) {
         u[c] = points[1][c] - points[0][c];
@@ -94,7 +92,7 @@ bool coplanar(const std::vector<Coords>& points, double tolerance) {
         w[c] /= std::sqrt(ww);
     }
     for (std::size_t i = 3; i < points.size(); ++i) {
-        Coords d{};
+        Vertex4 d{};
         double du = 0.0, dw = 0.0;
         for (int c = 0; c < 4; ++c) {
             d[c] = points[i][c] - points[0][c];
@@ -127,7 +125,7 @@ std::vector<std::vector<int>> planeCycles(const EdgeGraph& graph, int sides) {
     const double tolerance = 1e-9 * std::max(circumradius(graph), 1e-300);
     std::vector<std::vector<int>> faces;
     std::vector<int> path;
-    std::vector<Coords> corners;
+    std::vector<Vertex4> corners;
     // Extends path (which starts at its smallest vertex) by vertices above path[0].
     const auto extend = [&](const auto& self) -> void {
         const int last = path.back();
@@ -237,18 +235,13 @@ double circumradius(const EdgeGraph& graph) {
     // Every coordinate is first scaled by a power of two that brings the largest one near 1,
     // which is exact: squares neither overflow (1e200) nor vanish (1e-200), and coordinates of
     // ordinary size give the very same result as without scaling.
-    double largestCoordinate = 0.0;
-    for (const Coords& v : graph.vertices) {
-        for (double c : v) {
-            largestCoordinate = std::max(largestCoordinate, std::fabs(c));
-        }
-    }
+    const double largestCoordinate = largestMagnitude(graph.vertices);
     if (largestCoordinate == 0.0 || !std::isfinite(largestCoordinate)) {
         return largestCoordinate;
     }
     const int exponent = std::ilogb(largestCoordinate);
     double largest = 0.0;
-    for (const Coords& v : graph.vertices) {
+    for (const Vertex4& v : graph.vertices) {
         double sum = 0.0;
         for (double c : v) {
             const double scaled = std::ldexp(c, -exponent);
@@ -264,7 +257,7 @@ void scaleToCircumradius(EdgeGraph& graph, double radius) {
     if (current == 0.0 || !std::isfinite(current)) {
         return;
     }
-    for (Coords& v : graph.vertices) {
+    for (Vertex4& v : graph.vertices) {
         for (double& c : v) {
             c = scaledCoordinate(c, current, radius);
         }
