@@ -26,6 +26,12 @@ expect() {
     if [[ $status -ne 0 && -e "$out" ]]; then
         fail "'$*' failed but created $out"
     fi
+    # Only a usage error points to --help.
+    if grep -qxF "Try 'tessascene --help'." "$work/stderr"; then
+        [[ $status -eq 2 ]] || fail "'$*' exited $status and points to --help"
+    elif [[ $status -eq 2 ]]; then
+        fail "'$*': a usage error without the pointer to --help"
+    fi
 }
 
 # Help: every command, figure, option and exit status is documented.
@@ -42,6 +48,7 @@ done
 expect 1 "the figure needs 113 polylines; a figure holds at most 90, 23 too many" \
     generate duoprism:100,50
 expect 1 "$work/missing.off" import "$work/missing.off"
+expect 2 "unknown option" generate tesseract --bogus
 printf '4SKEL\n3 1\n0 0 0 0\n1 0 0 0\n0 1 0 0\n3 0 1 2\n' >"$work/path.skel"
 expect 1 "2 vertices have an odd number of edges" import "$work/path.skel" --line-loop 1
 echo keep >"$work/a-file"
