@@ -30,6 +30,7 @@ printf 'id,x,y,z,q\n1,0,0,0,0\n1,1,0,0,0\n2,0,1,0,0\n2,0,1,1,0\n2,0,0,1,1\n' >"$
 printf '4OFF\n3 1 0\n0x1p3 0 0 0\n0 1 0 0\n0 0 1 +2\n3 0 1 2\n' >"$samples/hex.4off"
 printf 'x,y,z,q\n0x1p3,0,0,0\n0,1,0,0\n0,0,1,2\n' >"$samples/hex.csv"
 printf 'x,y,z,q\n1e-50,0,0,0\n0,1,0,0\n0,0,1,2\n' >"$samples/tiny.csv"
+printf 'x,y,z,q\n1e-400,0,0,0\n0,1,0,0\n0,0,1,2\n' >"$samples/underflow.csv"
 printf '4OFF\n3 1 0\n1e-400 0 0 0\n0 1 0 0\n0 0 1 2\n3 0 1 2\n' >"$samples/underflow.4off"
 printf '4OFF\n1e1 0 0\n' >"$samples/count.4off"
 printf '\x00\x01\x02binary' >"$samples/junk.bin"
@@ -78,6 +79,7 @@ run "clifford torus" '$T generate clifford-torus:5,6 --output=out'
 run "3-sphere" '$T generate 3-sphere:1,3 -o out'
 run "option before the command" '$T --size 3 generate 5-cell -o out'
 run "current folder" '$T generate 5-cell'
+run "folder with slashes" '$T generate 5-cell -o out//'
 run "replace with --force" '$T generate 5-cell -o out && $T generate tesseract -o out --force'
 run "folder holds a scene" '$T generate 5-cell -o out && $T generate tesseract -o out'
 run "output is a file" 'echo keep >f && $T generate 5-cell -o f'
@@ -101,6 +103,7 @@ run "option without its value" '$T generate tesseract -o out --size'
 run "flag with a value" '$T generate tesseract --force=yes -o out'
 run "colour out of range" '$T generate tesseract --color 2,0,0 -o out'
 run "line-loop 2" '$T generate tesseract --line-loop 2 -o out'
+run "line-loop 1.0" '$T generate tesseract --line-loop 1.0 -o out'
 run "projection with q 0" '$T generate tesseract --projection 1,0,0,0 -o out'
 run "scale not a number" '$T generate tesseract --scale abc -o out'
 run "scale beyond a float" '$T generate tesseract --scale 1e39 -o out'
@@ -140,6 +143,7 @@ run "t,x,y,z,w" '$T import table-t-x-y-z-w.csv -o out'
 run "ragged" '$T import table-ragged.csv -o out'
 run "hexadecimal in a table" '$T import hex.csv --size keep -o out'
 run "too small to keep" '$T import tiny.csv --size keep -o out'
+run "too small for a double" '$T import underflow.csv -o out'
 run "group column" '$T import groups.csv --group id --line-loop 1 -o out'
 run "unknown column" '$T import groups.csv --columns x,y,z,w -o out'
 run "group by number" '$T import groups.csv --group 1 -o out'
@@ -163,6 +167,8 @@ run "stdin gzip" 'cat table-pandas.csv.gz | $T import - -o out'
 run "stdin npz" 'cat arrays-stored.npz | $T import - --array arr_0 -o out'
 run "stdin npy" 'cat array-f8.npy | $T import - -o out'
 run "stdin empty" '$T import - -o out </dev/null'
+run "stdin too many points" '$T import - --no-simplify -o out <curve.csv'
+run "output with a slash" '$T import table-numpy.csv -o out/'
 run "empty file" '$T import empty.csv -o out'
 run "missing file" '$T import missing.csv -o out'
 run "a folder" 'mkdir d && $T import d -o out'

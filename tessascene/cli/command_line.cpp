@@ -1,17 +1,21 @@
-#include "tessascene/command_line.h"
+#include "tessascene/cli/command_line.h"
 
 #include <CLI/CLI.hpp>
-#include <cerrno>
+#include <array>
 #include <cfloat>
 #include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <sstream>
+#include <vector>
 
-#include "tessascene/generate_command.h"
+#include "tessascene/cli/slice_options.h"
+#include "tessascene/figures/generators.h"
+#include "tessascene/figures/numbers.h"
 #include "tessaview_version.h"
 #include "toolkit/tool_exit.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -125,14 +129,10 @@ std::vector<std::string> splitCommas(const std::string& text) {
     return parts;
 }
 
-// A whole decimal number that fits a 32-bit float; nothing else may follow it.
+// A number that fits a 32-bit float.
 bool parseNumber(const std::string& text, double& value) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) {
-        return false;
-    }
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && std::isfinite(value) && std::fabs(value) <= FLT_MAX;
+    return readNumber(text, value) == NumberRead::kNumber && std::isfinite(value) &&
+           std::fabs(value) <= FLT_MAX;
 }
 
 // Exactly count comma-separated numbers.
@@ -152,7 +152,7 @@ bool parseNumbers(const std::string& text, size_t count, std::vector<double>& va
 
 // The first number in text (parts between commas and colons) that is not 0 and does not fit a
 // 32-bit float as a normal number, or "" when there is none; text that is no number is left to
-// the option's own check.
+// the option's own reader.
 std::string numberBeyondFloat(const std::string& text) {
     std::string part;
     for (size_t i = 0; i <= text.size(); ++i) {
@@ -160,12 +160,11 @@ std::string numberBeyondFloat(const std::string& text) {
             part.push_back(text[i]);
             continue;
         }
-        char* end = nullptr;
-        errno = 0;
-        const double value = part.empty() ? 0.0 : std::strtod(part.c_str(), &end);
-        if (!part.empty() && end == part.c_str() + part.size() &&
-            (errno == ERANGE ||
-             (value != 0.0 && !(std::fabs(value) >= FLT_MIN && std::fabs(value) <= FLT_MAX)))) {
+        double value = 0.0;
+        const NumberRead read = readNumber(part, value);
+        if (read == NumberRead::kOverflow || read == NumberRead::kUnderflow ||
+            (read == NumberRead::kNumber && value != 0.0 &&
+             !(std::fabs(value) >= FLT_MIN && std::fabs(value) <= FLT_MAX))) {
             return part;
         }
         part.clear();
@@ -196,101 +195,272 @@ bool parsePlaneTurn(const std::string& text, bool angleOptional, PlaneTurn& turn
     return false;
 }
 
-// Each option value's check: "" when the value is good, else what is wrong with it.
-using ValueCheck = std::function<std::string(const std::string&)>;
+// The readers of option values. Each reads one value into its field and returns "", or returns
+// what is wrong with the value.
 
-std::string checkSize(const std::string& value) {
+std::string readSize(const std::string& text, std::optional<double>& size) {
     std::vector<double> n;
-    return value == "keep" || (parseNumbers(value, 1, n) && n[0] > 0.0)
-               ? ""
-               : "expected a number above 0, or keep";
+    if (text == "keep") {
+        size = 0.0;
+    } else if (parseNumbers(text, 1, n) && n[0] > 0.0) {
+        size = n[0];
+    } else {
+        return "expected a number above 0, or keep";
+    }
+    return "";
 }
 
-std::string checkColour(const std::string& value) {
+std::string readColour(const std::string& text, std::optional<std::array<double, 3>>& colour) {
     std::vector<double> n;
-    const bool good = parseNumbers(value, 3, n) && n[0] >= 0 && n[0] <= 1 && n[1] >= 0 &&
-                      n[1] <= 1 && n[2] >= 0 && n[2] <= 1;
-    return good ? "" : "expected R,G,B, each from 0 to 1";
+    if (!parseNumbers(text, 3, n) ||
+        !(n[0] >= 0 && n[0] <= 1 && n[1] >= 0 && n[1] <= 1 && n[2] >= 0 && n[2] <= 1)) {
+        return "expected R,G,B, each from 0 to 1";
+    }
+    colour = std::array<double, 3>{n[0], n[1], n[2]};
+    return "";
 }
 
-std::string checkLineLoop(const std::string& value) {
-    return value == "0" || value == "1" || value == "3" ? "" : "expected 0, 1 or 3";
+std::string readLineLoop(const std::string& text, int& lineLoop) {
+    long long mode = -1;
+    if (readWholeNumber(text, mode) != NumberRead::kNumber ||
+        (mode != kLineLoopOpen && mode != kLineLoopClosed && mode != kLineLoopPoints)) {
+        return "expected 0, 1 or 3";
+    }
+    lineLoop = static_cast<int>(mode);
+    return "";
 }
 
-std::string checkProjection(const std::string& value) {
+std::string readProjection(const std::string& text, Vertex4& projection) {
     // q must stay non-zero also once rounded to a float.
     std::vector<double> n;
-    return parseNumbers(value, 4, n) && static_cast<float>(n[3]) != 0.0f
-               ? ""
-               : "expected X,Y,Z,Q with Q not 0";
+    if (!parseNumbers(text, 4, n) || static_cast<float>(n[3]) == 0.0f) {
+        return "expected X,Y,Z,Q with Q not 0";
+    }
+    projection = {n[0], n[1], n[2], n[3]};
+    return "";
 }
 
-std::string checkScale(const std::string& value) {
+std::string readScale(const std::string& text, std::optional<double>& scale) {
     std::vector<double> n;
-    return parseNumbers(value, 1, n) ? "" : "expected a number";
+    if (!parseNumbers(text, 1, n)) {
+        return "expected a number";
+    }
+    scale = n[0];
+    return "";
 }
 
-std::string checkRotate(const std::string& value) {
+std::string readRotation(const std::string& text, std::vector<PlaneTurn>& rotations) {
     PlaneTurn turn;
-    return parsePlaneTurn(value, false, turn) ? ""
-                                              : "expected PLANE:DEG with PLANE one of xy xz xq "
-                                                "yz yq zq";
+    if (!parsePlaneTurn(text, false, turn)) {
+        return "expected PLANE:DEG with PLANE one of xy xz xq yz yq zq";
+    }
+    rotations.push_back(turn);
+    return "";
 }
 
-std::string checkSpin(const std::string& value) {
+std::string readSpin(const std::string& text, std::optional<std::vector<PlaneTurn>>& spins) {
     PlaneTurn turn;
-    return value == "none" || parsePlaneTurn(value, true, turn)
-               ? ""
-               : "expected PLANE[:DEG] with PLANE one of xy xz xq yz yq zq";
+    if (text != "none" && !parsePlaneTurn(text, true, turn)) {
+        return "expected PLANE[:DEG] with PLANE one of xy xz xq yz yq zq";
+    }
+    if (!spins) {
+        spins.emplace();  // the first --spin replaces the default spin
+    }
+    if (text != "none") {
+        spins->push_back(turn);
+    }
+    return "";
 }
 
-std::string checkColumns(const std::string& value) {
-    const std::vector<std::string> c = splitCommas(value);
-    return c.size() == 4 && !c[0].empty() && !c[1].empty() && !c[2].empty() && !c[3].empty()
-               ? ""
-               : "expected four column names or numbers, A,B,C,D";
+std::string readColumns(const std::string& text, std::vector<std::string>& columns) {
+    const std::vector<std::string> c = splitCommas(text);
+    if (c.size() != 4 || c[0].empty() || c[1].empty() || c[2].empty() || c[3].empty()) {
+        return "expected four column names or numbers, A,B,C,D";
+    }
+    columns = c;
+    return "";
 }
 
-// The slice options read their own values (tessascene/slice_command.cpp).
-ValueCheck checkSlice(const std::string& option) {
-    return [option](const std::string& value) {
-        SliceOptions scratch;
+// A reader of any text but the empty one.
+auto nonEmpty(const char* expected) {
+    return [expected](const std::string& text, std::string& field) {
+        field = text;
+        return text.empty() ? std::string("expected ") + expected : std::string();
+    };
+}
+
+// A reader of --at, --hyperplane or --sweep into the slice options.
+auto sliceOption(const char* option) {
+    return [option](const std::string& text, SliceOptions& slice) {
         std::string problem;
-        return parseSliceOption(option, value, scratch, problem) ? "" : problem;
+        return parseSliceOption(option, text, slice, problem) ? std::string() : problem;
     };
 }
 
-ValueCheck nonEmpty(const char* expected) {
-    return [expected](const std::string& value) {
-        return value.empty() ? std::string("expected ") + expected : std::string();
-    };
+// How an option reaches the options record: it is added to app, bound to its field of options.
+using Binding = std::function<CLI::Option*(CLI::App& app, const std::string& names,
+                                           const std::string& help, Options& options)>;
+
+// The option's long name, which messages use: the last of names.
+std::string longName(const std::string& names) {
+    return names.substr(names.rfind(',') + 1);
 }
 
-// The validator of option name: "bad value 'V' for NAME: what is wrong", numbers beyond the
-// range of a float named first (except in a folder's name).
-CLI::Validator valueValidator(const std::string& name, const ValueCheck& check) {
-    const bool numeric = name != "--output";
-    return CLI::Validator(
-        [name, check, numeric](std::string& value) -> std::string {
-            const std::string bad = "bad value '" + value + "' for " + name + ": ";
-            if (const std::string beyond = numeric ? numberBeyondFloat(value) : std::string();
-                !beyond.empty()) {
-                return bad + beyond +
-                       " is not 0 and does not fit a 32-bit float as a normal number (about "
-                       "1.2e-38 to 3.4e+38 in size)";
+// Adds an option with a value, read by read into target as each value is given. A bad value is
+// "bad value 'V' for NAME: what is wrong", with a number beyond the range of a float named first
+// when checkNumbers is set.
+template <typename T, typename Read>
+CLI::Option* addValued(CLI::App& app, const std::string& names, const std::string& help, T& target,
+                       Read read, bool checkNumbers) {
+    const std::string name = longName(names);
+    return app.add_option(names, CLI::callback_t(), help)
+        ->each([&target, read, checkNumbers, name](const std::string& text) {
+            const std::string beyond = checkNumbers ? numberBeyondFloat(text) : std::string();
+            const std::string problem =
+                beyond.empty() ? read(text, target)
+                               : beyond +
+                                     " is not 0 and does not fit a 32-bit float as a normal "
+                                     "number (about 1.2e-38 to 3.4e+38 in size)";
+            if (!problem.empty()) {
+                throw CLI::ValidationError("bad value '" + text + "' for " + name + ": " + problem);
             }
-            const std::string problem = check(value);
-            return problem.empty() ? "" : bad + problem;
-        },
-        "");
+        });
 }
 
-// The option values as given, before they are turned into the options record.
-struct Given {
-    std::string size, colour, lineLoop, projection, scale, columns;
-    std::vector<std::string> rotations, spins, at, hyperplane;
-    std::string sweep;
+// An option with one value, read by read into field(options); the last one given stays.
+template <typename Field, typename Read>
+Binding valued(Field field, Read read) {
+    return [field, read](CLI::App& app, const std::string& names, const std::string& help,
+                         Options& options) {
+        return addValued(app, names, help, field(options), read, true);
+    };
+}
+
+// An option that may be given several times, and take several values each time, each read by
+// read into field(options) in order.
+template <typename Field, typename Read>
+Binding repeated(Field field, Read read) {
+    return [field, read](CLI::App& app, const std::string& names, const std::string& help,
+                         Options& options) {
+        return addValued(app, names, help, field(options), read, true)
+            ->expected(1, -1)
+            ->allow_extra_args();
+    };
+}
+
+// An option whose value is a folder's name: any text but the empty one.
+template <typename Field>
+Binding folder(Field field) {
+    return [field](CLI::App& app, const std::string& names, const std::string& help,
+                   Options& options) {
+        return addValued(app, names, help, field(options), nonEmpty("a folder"), false);
+    };
+}
+
+// A field of the options record, for valued: member, or the field inner of member.
+template <typename T, typename Record>
+auto field(T Record::*member) {
+    return [member](Options& options) -> T& { return options.*member; };
+}
+template <typename T, typename Inner, typename Record>
+auto field(Inner Record::*member, T Inner::*inner) {
+    return [member, inner](Options& options) -> T& { return (options.*member).*inner; };
+}
+
+// A flag, true when given.
+template <typename Record>
+Binding flag(bool Record::*member) {
+    return [member](CLI::App& app, const std::string& names, const std::string& help,
+                    Options& options) {
+        return app.add_flag(names, options.*member, help)->disable_flag_override();
+    };
+}
+
+// One option of the table.
+struct OptionRow {
+    const char* names;
+    const char* value;  // the word for its value in the help; "" for a flag
+    const char* group;
+    const char* help;
+    Binding bind;
 };
+
+const char* const kAll = "Options (for every command)";
+const char* const kCut = "Options for slice";
+const char* const kTables = "Options for point tables (import and slice)";
+
+// Every option, in the order of the help. A new option is a row here and a field of Options (or
+// of SceneParameters, when it shapes the scene).
+const std::vector<OptionRow>& optionTable() {
+    static const std::vector<OptionRow> rows = {
+        {"-o,--output", "DIR", kAll, "folder for the two files, created when missing (default: .)",
+         folder(field(&Options::output))},
+        {"--force", "", kAll,
+         "replace scene files already in the folder; without it a folder\n"
+         "that holds either file is refused",
+         flag(&Options::force)},
+        {"--size", "R|keep", kAll,
+         "scale the figure about the origin so that its farthest vertex lies\n"
+         "at distance R (default: a size that suits the figure, 2 for an\n"
+         "import); keep leaves the coordinates as they are",
+         valued(field(&Options::size), readSize)},
+        {"--center", "", kAll,
+         "first move the centre of the figure's bounding box to the origin\n"
+         "(always done for a point table unless --size keep is given)",
+         flag(&Options::center)},
+        {"--color", "R,G,B", kAll, "colour of the figure, each component from 0 to 1",
+         valued(field(&Options::colour), readColour)},
+        {"--line-loop", "0|1|3", kAll,
+         "how the viewer draws the polylines:\n"
+         "  0  open polylines (default)\n"
+         "  1  closed loops; every vertex needs an even number of edges\n"
+         "  3  the vertices as points (also vertices without edges)",
+         valued(field(&Options::lineLoop), readLineLoop)},
+        {"--projection", "X,Y,Z,Q", kAll,
+         "the projection vector; Q must not be 0 (default 0.4,-0.3,0.2,1)",
+         valued(field(&Options::projection), readProjection)},
+        {"--scale", "F", kAll, "a fixed scaling by F (transform type 1)",
+         valued(field(&Options::scale), readScale)},
+        {"--rotate", "PLANE:DEG", kAll, "a fixed rotation by DEG degrees (type 3); may be repeated",
+         repeated(field(&Options::rotations), readRotation)},
+        {"--spin", "PLANE[:DEG]", kAll,
+         "a rotation by DEG degrees per global step (type 6), which the keys\n"
+         "> and < animate (default DEG 15); may be repeated. Without any\n"
+         "--spin the figure spins in xq by 15 degrees; --spin none spins nothing",
+         repeated(field(&Options::spins), readSpin)},
+        {"--at", "AXIS=C", kCut,
+         "cut with the hyperplane AXIS = C, AXIS one of x y z q; C is measured\n"
+         "in the coordinates the figure is written in, after --size",
+         repeated(field(&Options::slice), sliceOption("--at"))},
+        {"--hyperplane", "NX,NY,NZ,NQ:C", kCut,
+         "cut with the hyperplane of the points P with N.P = C, N not 0",
+         repeated(field(&Options::slice), sliceOption("--hyperplane"))},
+        {"--sweep", "N", kCut,
+         "N cuts (1 to 1000) evenly spaced strictly inside the figure along\n"
+         "the direction of --at AXIS or --hyperplane NX,NY,NZ,NQ given without\n"
+         "C (default: q), one scene folder each: DIR/000, DIR/001, ...",
+         valued(field(&Options::slice), sliceOption("--sweep"))},
+        {"--columns", "A,B,C,D", kTables,
+         "the columns of x, y, z and q, by header name or number from 1\n"
+         "(default: those named x, y, z and q or w, else the first four\n"
+         "columns that hold numbers after an index column)",
+         valued(field(&Options::table, &TableOptions::columns), readColumns)},
+        {"--group", "COLUMN", kTables, "start a new polyline wherever this column's value changes",
+         valued(field(&Options::table, &TableOptions::group), nonEmpty("a column name or number"))},
+        {"--array", "NAME", kTables,
+         "the array of an .npz archive (default: its only one, or arr_0)",
+         valued(field(&Options::table, &TableOptions::array),
+                nonEmpty("the name of an array in an .npz archive"))},
+        {"--no-simplify", "", kTables, "refuse data that does not fit instead of simplifying it",
+         flag(&Options::noSimplify)},
+    };
+    return rows;
+}
+
+// A wrong command line: the one error of the tools, with the usage status.
+[[noreturn]] void usage(const std::string& message) {
+    throw toolkit::ToolError(toolkit::kExitUsage, message);
+}
 
 // The message a CLI11 parse error stands for, in tessascene's own words.
 std::string usageMessage(const CLI::ParseError& e, const CLI::App& app) {
@@ -300,7 +470,7 @@ std::string usageMessage(const CLI::ParseError& e, const CLI::App& app) {
         name = "--" + name;  // CLI11 names a long-only option without its dashes
     }
     if (e.get_name() == "ValidationError") {
-        return what.substr(what.find(": ") + 2);  // the validator's whole message
+        return what.substr(what.find(": ") + 2);  // the reader's whole message
     }
     if (e.get_name() == "ArgumentMismatch") {
         const CLI::Option* option = app.get_option_no_throw(name);
@@ -312,236 +482,123 @@ std::string usageMessage(const CLI::ParseError& e, const CLI::App& app) {
     return what;
 }
 
+// What the command's operand is called when it is missing.
+const char* missingOperand(Command command) {
+    switch (command) {
+        case Command::kGenerate:
+            return "generate needs a FIGURE";
+        case Command::kImport:
+            return "import needs a FILE";
+        case Command::kSlice:
+            break;
+    }
+    return "slice needs a SOURCE, a FIGURE or a FILE";
+}
+
 }  // namespace
 
 CommandLine readCommandLine(int argc, const char* const* argv) {
     CommandLine result;
     Options& options = result.options;
-    Given given;
     CLI::App app{kDescription, "tessascene"};
     const auto formatter = std::make_shared<HelpFormatter>();
     formatter->column_width(28);
     app.formatter(formatter);
-    app.allow_extras();
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.set_help_flag("-h,--help", "show this help and exit");
     app.set_version_flag("--version", std::string("tessascene ") + TESSAVIEW_VERSION,
                          "show the version and exit");
     app.footer(kFooter);
 
-    CLI::App* generate = app.add_subcommand("generate", "a generated figure: FIGURE (below)");
-    generate->add_option("FIGURE", options.operand, "the figure")->type_name("");
-    CLI::App* import = app.add_subcommand(
-        "import", "a 4D figure or 4D points read from FILE (below); FILE - reads standard input");
-    import->add_option("FILE", options.operand, "the file")->type_name("");
-    CLI::App* slice = app.add_subcommand(
-        "slice",
-        "the cross-section of a figure by a hyperplane (below); SOURCE is a FIGURE\n"
-        "generate knows or a FILE import reads");
-    slice->add_option("SOURCE", options.operand, "the figure or file to cut")->type_name("");
-    for (CLI::App* command : {generate, import, slice}) {
+    const struct {
+        Command command;
+        const char* name;
+        const char* help;
+        const char* operand;
+        const char* operandHelp;
+    } commands[] = {
+        {Command::kGenerate, "generate", "a generated figure: FIGURE (below)", "FIGURE",
+         "the figure"},
+        {Command::kImport, "import",
+         "a 4D figure or 4D points read from FILE (below); FILE - reads standard input", "FILE",
+         "the file"},
+        {Command::kSlice, "slice",
+         "the cross-section of a figure by a hyperplane (below); SOURCE is a FIGURE\n"
+         "generate knows or a FILE import reads",
+         "SOURCE", "the figure or file to cut"},
+    };
+    std::vector<CLI::App*> subcommands;
+    for (const auto& c : commands) {
+        CLI::App* command = app.add_subcommand(c.name, c.help);
+        command->add_option(c.operand, options.operand, c.operandHelp)->type_name("");
         command->fallthrough();
-        command->allow_extras();
+        subcommands.push_back(command);
     }
     // One command a run: after it, a word such as "slice" is a file name, not a second command.
     app.require_subcommand(0, 1);
+    for (const OptionRow& row : optionTable()) {
+        row.bind(app, row.names, row.help, options)->type_name(row.value)->group(row.group);
+    }
 
-    const auto valued = [&app](const std::string& names, std::string& into, const ValueCheck& check,
-                               const char* type, const std::string& help) {
-        const std::string longName = names.substr(names.rfind(',') + 1);
-        return app.add_option(names, into, help)
-            ->type_name(type)
-            ->check(valueValidator(longName, check));
-    };
-    const auto repeated = [&app](const std::string& name, std::vector<std::string>& into,
-                                 const ValueCheck& check, const char* type,
-                                 const std::string& help) {
-        return app.add_option(name, into, help)
-            ->type_name(type)
-            ->check(valueValidator(name, check));
-    };
-    const char* const all = "Options (for every command)";
-    valued("-o,--output", options.output, nonEmpty("a folder"), "DIR",
-           "folder for the two files, created when missing (default: .)")
-        ->group(all);
-    app.add_flag("--force", options.force,
-                 "replace scene files already in the folder; without it a folder\n"
-                 "that holds either file is refused")
-        ->disable_flag_override()
-        ->group(all);
-    valued("--size", given.size, checkSize, "R|keep",
-           "scale the figure about the origin so that its farthest vertex lies\n"
-           "at distance R (default: a size that suits the figure, 2 for an\n"
-           "import); keep leaves the coordinates as they are")
-        ->group(all);
-    app.add_flag("--center", options.center,
-                 "first move the centre of the figure's bounding box to the origin\n"
-                 "(always done for a point table unless --size keep is given)")
-        ->disable_flag_override()
-        ->group(all);
-    valued("--color", given.colour, checkColour, "R,G,B",
-           "colour of the figure, each component from 0 to 1")
-        ->group(all);
-    valued("--line-loop", given.lineLoop, checkLineLoop, "0|1|3",
-           "how the viewer draws the polylines:\n"
-           "  0  open polylines (default)\n"
-           "  1  closed loops; every vertex needs an even number of edges\n"
-           "  3  the vertices as points (also vertices without edges)")
-        ->group(all);
-    valued("--projection", given.projection, checkProjection, "X,Y,Z,Q",
-           "the projection vector; Q must not be 0 (default 0.4,-0.3,0.2,1)")
-        ->group(all);
-    valued("--scale", given.scale, checkScale, "F", "a fixed scaling by F (transform type 1)")
-        ->group(all);
-    repeated("--rotate", given.rotations, checkRotate, "PLANE:DEG",
-             "a fixed rotation by DEG degrees (type 3); may be repeated")
-        ->group(all);
-    repeated("--spin", given.spins, checkSpin, "PLANE[:DEG]",
-             "a rotation by DEG degrees per global step (type 6), which the keys\n"
-             "> and < animate (default DEG 15); may be repeated. Without any\n"
-             "--spin the figure spins in xq by 15 degrees; --spin none spins nothing")
-        ->group(all);
-
-    const char* const cut = "Options for slice";
-    repeated("--at", given.at, checkSlice("--at"), "AXIS=C",
-             "cut with the hyperplane AXIS = C, AXIS one of x y z q; C is measured\n"
-             "in the coordinates the figure is written in, after --size")
-        ->group(cut);
-    repeated("--hyperplane", given.hyperplane, checkSlice("--hyperplane"), "NX,NY,NZ,NQ:C",
-             "cut with the hyperplane of the points P with N.P = C, N not 0")
-        ->group(cut);
-    valued("--sweep", given.sweep, checkSlice("--sweep"), "N",
-           "N cuts (1 to 1000) evenly spaced strictly inside the figure along\n"
-           "the direction of --at AXIS or --hyperplane NX,NY,NZ,NQ given without\n"
-           "C (default: q), one scene folder each: DIR/000, DIR/001, ...")
-        ->group(cut);
-
-    const char* const tables = "Options for point tables (import and slice)";
-    valued("--columns", given.columns, checkColumns, "A,B,C,D",
-           "the columns of x, y, z and q, by header name or number from 1\n"
-           "(default: those named x, y, z and q or w, else the first four\n"
-           "columns that hold numbers after an index column)")
-        ->group(tables);
-    valued("--group", options.table.group, nonEmpty("a column name or number"), "COLUMN",
-           "start a new polyline wherever this column's value changes")
-        ->group(tables);
-    valued("--array", options.table.array, nonEmpty("the name of an array in an .npz archive"),
-           "NAME", "the array of an .npz archive (default: its only one, or arr_0)")
-        ->group(tables);
-    app.add_flag("--no-simplify", options.noSimplify,
-                 "refuse data that does not fit instead of simplifying it")
-        ->disable_flag_override()
-        ->group(tables);
-
-    const auto usage = [&result](const std::string& message) {
-        result.outcome = Outcome::kUsageError;
-        result.exitCode = kExitUsage;
-        result.text = message;
-        return result;
+    // The command chosen, and the usage error for the words CLI11 left over, if any.
+    const auto chosen = [&]() -> const CLI::App* {
+        for (std::size_t i = 0; i < subcommands.size(); ++i) {
+            if (subcommands[i]->parsed()) {
+                options.command = commands[i].command;
+                return subcommands[i];
+            }
+        }
+        return nullptr;
     };
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
+    } catch (const CLI::Success& e) {  // --help or --version
         std::ostringstream out, err;
-        result.exitCode = app.exit(e, out, err);
-        result.outcome = Outcome::kHelp;
+        app.exit(e, out, err);
+        result.outcome = e.get_name() == "CallForVersion" ? Outcome::kVersion : Outcome::kHelp;
         result.text = out.str();
         return result;
-    } catch (const CLI::CallForVersion& e) {
-        std::ostringstream out, err;
-        result.exitCode = app.exit(e, out, err);
-        result.outcome = Outcome::kVersion;
-        result.text = out.str();
-        return result;
+    } catch (const CLI::ExtrasError&) {
+        // An unknown option, a word where no command is, or a word beyond the operand.
+        const std::vector<std::string> extras = app.remaining(true);
+        for (const std::string& extra : extras) {
+            if (extra.size() > 1 && extra[0] == '-' && !(extra[1] >= '0' && extra[1] <= '9')) {
+                usage("unknown option '" + extra.substr(0, extra.find('=')) + "'");
+            }
+        }
+        if (chosen() == nullptr) {
+            usage("unknown command '" + extras.front() + "'");
+        }
+        if (options.operand.empty()) {
+            usage(missingOperand(options.command));
+        }
+        usage("unexpected argument '" + extras.front() + "'");
     } catch (const CLI::ParseError& e) {
-        return usage(usageMessage(e, app));
+        usage(usageMessage(e, app));
     }
-
-    // What the table left over: unknown options and arguments beyond the operand.
-    const CLI::App* chosen = generate->parsed() ? generate
-                             : import->parsed() ? import
-                             : slice->parsed()  ? slice
-                                                : nullptr;
-    for (const std::string& extra : app.remaining(true)) {
-        if (extra.size() > 1 && extra[0] == '-' && !(extra[1] >= '0' && extra[1] <= '9')) {
-            return usage("unknown option '" + extra.substr(0, extra.find('=')) + "'");
-        }
+    if (chosen() == nullptr) {
+        usage("missing command: generate, import or slice");
     }
-    const std::vector<std::string> extras = app.remaining(true);
-    if (chosen == nullptr) {
-        return usage(extras.empty() ? "missing command: generate, import or slice"
-                                    : "unknown command '" + extras.front() + "'");
-    }
-    options.command = chosen == generate ? Command::kGenerate
-                      : chosen == import ? Command::kImport
-                                         : Command::kSlice;
     if (options.operand.empty()) {
-        return usage(chosen == generate ? "generate needs a FIGURE"
-                     : chosen == import ? "import needs a FILE"
-                                        : "slice needs a SOURCE, a FIGURE or a FILE");
-    }
-    if (!extras.empty()) {
-        return usage("unexpected argument '" + extras.front() + "'");
-    }
-
-    // The values, all checked, into the record.
-    std::vector<double> n;
-    if (!given.size.empty()) {
-        options.size = given.size == "keep" ? 0.0 : std::strtod(given.size.c_str(), nullptr);
-    }
-    if (parseNumbers(given.colour, 3, n)) {
-        options.colour = std::array<double, 3>{n[0], n[1], n[2]};
-    }
-    if (!given.lineLoop.empty()) {
-        options.lineLoop = given.lineLoop[0] - '0';
-    }
-    if (parseNumbers(given.projection, 4, n)) {
-        options.projection = {n[0], n[1], n[2], n[3]};
-    }
-    if (parseNumbers(given.scale, 1, n)) {
-        options.scale = n[0];
-    }
-    for (const std::string& text : given.rotations) {
-        options.rotations.emplace_back();
-        parsePlaneTurn(text, false, options.rotations.back());
-    }
-    for (const std::string& text : given.spins) {
-        if (text != "none") {
-            options.spins.emplace_back();
-            parsePlaneTurn(text, true, options.spins.back());
-        }
-    }
-    if (given.spins.empty()) {
-        options.spins.push_back(PlaneTurn{2, 15.0});  // xq
-    }
-    if (!given.columns.empty()) {
-        options.table.columns = splitCommas(given.columns);
-    }
-    std::string problem;
-    for (const std::string& text : given.at) {
-        parseSliceOption("--at", text, options.slice, problem);
-    }
-    for (const std::string& text : given.hyperplane) {
-        parseSliceOption("--hyperplane", text, options.slice, problem);
-    }
-    if (!given.sweep.empty()) {
-        parseSliceOption("--sweep", given.sweep, options.slice, problem);
+        usage(missingOperand(options.command));
     }
 
     // Options that belong to other commands, and the figure's name.
     if (options.command == Command::kGenerate &&
         (!options.table.columns.empty() || !options.table.group.empty() ||
          !options.table.array.empty() || options.noSimplify)) {
-        return usage("--columns, --group, --array and --no-simplify are for imported point tables");
+        usage("--columns, --group, --array and --no-simplify are for imported point tables");
     }
     std::string error;
     if (!checkSliceOptions(options.command == Command::kSlice, options.slice, error)) {
-        return usage(error);
+        usage(error);
     }
     if ((options.command == Command::kGenerate ||
          (options.command == Command::kSlice && namesGenerator(options.operand))) &&
         !checkFigureRequest(options.operand, error)) {
-        return usage(error);
+        usage(error);
     }
     return result;
 }
+
+}  // namespace tessascene

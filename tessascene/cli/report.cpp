@@ -1,27 +1,28 @@
-#include "tessascene/report.h"
+#include "tessascene/cli/report.h"
 
 #include <iostream>
-#include <vector>
 
 #include "scene/scene_format.h"
 #include "toolkit/shown_name.h"
 
+namespace tessascene {
+
 namespace {
 
-// "DIR/kvoTessa1F.txt and DIR/kvoTessa1A.txt"
-std::string bothFiles(const std::string& folder) {
-    const std::string shown = shownName(folder);
-    return shown + "/" + kFigureFileName + " and " + shown + "/" + kAffineFileName;
-}
-
-const char* polylineWord(std::size_t count) {
-    return count == 1 ? " polyline" : " polylines";
+// folder as messages show it, without the slashes that end it.
+std::string shownFolder(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    return toolkit::shownName(folder);
 }
 
 }  // namespace
 
-int fail(int status, const std::string& message) {
-    return failWith("tessascene", status, message);
+void reportNotes(const std::vector<std::string>& notes) {
+    for (const std::string& note : notes) {
+        std::cout << note << "\n";
+    }
 }
 
 void reportNotice(const std::string& notice) {
@@ -30,40 +31,17 @@ void reportNotice(const std::string& notice) {
     }
 }
 
-void reportTableRead(const std::string& file, const PointTable& table) {
-    std::cout << "Read " << shownName(file == "-" ? "standard input" : file) << ": " << table.points
-              << " data points, " << table.description << "\n";
+void reportScene(const std::string& folder, const std::string& summary) {
+    const std::string shown = shownFolder(folder);
+    std::cout << "Wrote " << shown << "/" << kFigureFileName << " and " << shown << "/"
+              << kAffineFileName << ": " << summary << "\n";
 }
 
-void reportSimplified(const FitReport& report, const PointTable& table) {
-    const double diagonal = table.box.diagonal();
-    const double percent = diagonal > 0.0 ? 100.0 * report.largestDistance / diagonal : 0.0;
-    std::cout << "Simplified " << report.pointsIn << " points to " << report.verticesKept
-              << " vertices: every point lies within " << report.largestDistance
-              << " of the drawn line (" << percent
-              << "% of the diagonal of the data's bounding box, " << diagonal << ")\n";
+void reportSweep(const std::string& folder, const MadeCuts& cuts) {
+    const std::string shown = shownFolder(folder);
+    std::cout << "Wrote " << cuts.summary << " into " << shown << "/000 to " << shown << "/"
+              << sweepFolderName(static_cast<int>(cuts.scenes.size()) - 1) << " (at most "
+              << counted(cuts.largest, "vertex", "vertices") << " in a cut)\n";
 }
 
-void reportTableWritten(const std::string& folder, std::size_t points, std::size_t vertices,
-                        std::size_t polylines, int lineLoop) {
-    std::cout << "Wrote " << bothFiles(folder) << ": " << points << " data points, " << vertices
-              << " vertices in " << polylines << polylineWord(polylines) << " (line-loop "
-              << lineLoop << ")\n";
-}
-
-void reportGraphWritten(const std::string& folder, const EdgeGraph& graph, std::size_t polylines,
-                        int lineLoop) {
-    size_t isolated = graph.vertices.size();
-    std::vector<char> touched(graph.vertices.size(), 0);
-    for (const auto& e : graph.edges) {
-        isolated -= (touched[e.first] == 0 ? 1 : 0) + (touched[e.second] == 0 ? 1 : 0);
-        touched[e.first] = touched[e.second] = 1;
-    }
-    std::cout << "Wrote " << bothFiles(folder) << ": " << graph.vertices.size() << " vertices, "
-              << graph.edges.size() << " edges, " << polylines << polylineWord(polylines)
-              << " (line-loop " << lineLoop << ")";
-    if (lineLoop != kLineLoopPoints && isolated > 0) {
-        std::cout << "; " << isolated << " vertices without edges left out";
-    }
-    std::cout << "\n";
-}
+}  // namespace tessascene

@@ -1,31 +1,25 @@
-// What tessascene tells its user: the console lines of every command, and its exit statuses.
+// What tessascene tells its user on the console: the notes of a run, the writer's notices and
+// the line that says what was written.
 #pragma once
 
-#include <cstddef>
 #include <string>
+#include <vector>
 
-#include "tessascene/edge_graph.h"
-#include "tessascene/simplify.h"
-#include "tessascene/table_import.h"
-#include "toolkit/tool_exit.h"
+#include "tessascene/scene_text/scenes.h"
 
-// Prints "tessascene: MESSAGE" on standard error, for a usage error also the hint to --help;
-// returns status (kExitFailure: the figure cannot be made, read, fitted or written).
-int fail(int status, const std::string& message);
+namespace tessascene {
 
-// Prints a notice of the writer (what an earlier run left and this one cleaned up), if any.
+// Prints each note on a line of standard output.
+void reportNotes(const std::vector<std::string>& notes);
+
+// Prints a notice of the writer (what an earlier run left and this one cleaned up), if any, on
+// standard error.
 void reportNotice(const std::string& notice);
 
-// "Read FILE: N data points, ..." for a point table; file as given ("-": standard input).
-void reportTableRead(const std::string& file, const PointTable& table);
+// "Wrote DIR/F and DIR/A: SUMMARY" for one scene written into folder.
+void reportScene(const std::string& folder, const std::string& summary);
 
-// What simplification did, with the largest distance also as a share of the data's diagonal.
-void reportSimplified(const FitReport& report, const PointTable& table);
+// "Wrote N cuts at ... into DIR/000 to DIR/NNN (at most V vertices in a cut)" for a sweep.
+void reportSweep(const std::string& folder, const MadeCuts& cuts);
 
-// "Wrote DIR/F and DIR/A: ..." for a point table of points data points.
-void reportTableWritten(const std::string& folder, std::size_t points, std::size_t vertices,
-                        std::size_t polylines, int lineLoop);
-
-// "Wrote DIR/F and DIR/A: ..." for a figure of edges laid out as polylines.
-void reportGraphWritten(const std::string& folder, const EdgeGraph& graph, std::size_t polylines,
-                        int lineLoop);
+}  // namespace tessascene

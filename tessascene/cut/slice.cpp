@@ -4,7 +4,7 @@
 // needs no tolerance beyond the one that says whether a vertex lies on the hyperplane, and
 // figures that are not convex (the torus grid, OFF files) are cut as well. A hull would have to
 // decide with tolerances which facets are coplanar and which nearby points are one.
-#include "tessascene/slice.h"
+#include "tessascene/cut/slice.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +13,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "tessascene/polytopes.h"
+#include "tessascene/figures/polytopes.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -215,3 +217,5 @@ EdgeGraph cutFigure(const EdgeGraph& graph, const Hyperplane& plane) {
     }
     return cut;
 }
+
+}  // namespace tessascene

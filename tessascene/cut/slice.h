@@ -2,8 +2,10 @@
 // normal . P = offset. The cut is again a figure, with its vertices in 4D on the hyperplane.
 #pragma once
 
-#include "tessascene/edge_graph.h"
-#include "tessascene/scene_writer.h"
+#include "tessascene/figures/edge_graph.h"
+#include "tessascene/figures/geometry.h"
+
+namespace tessascene {
 
 // The points P with normal . P = offset; normal is not 0 and need not have length 1.
 struct Hyperplane {
@@ -36,3 +38,5 @@ double onPlaneTolerance(const EdgeGraph& graph, const Vertex4& normal);
 // one vertex. Every vertex of the result is projected onto the plane (a coordinate the plane
 // fixes, as with --at q=C, is set exactly), and every edge appears once.
 EdgeGraph cutFigure(const EdgeGraph& graph, const Hyperplane& plane);
+
+}  // namespace tessascene

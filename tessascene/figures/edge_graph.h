@@ -5,7 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "tessascene/geometry.h"
+#include "tessascene/figures/geometry.h"
+
+namespace tessascene {
 
 // A 4D figure as its vertices and undirected edges, the form every generator and importer
 // produces and the trail builder consumes. Coordinates are doubles; they become float32 only
@@ -42,3 +44,5 @@ struct EdgeGraph {
 private:
     std::set<std::pair<int, int>> known_;
 };
+
+}  // namespace tessascene

@@ -1,15 +1,19 @@
-#include "tessascene/generate_command.h"
+#include "tessascene/figures/generators.h"
 
+#include <string_view>
 #include <vector>
 
-#include "tessascene/polytopes.h"
+#include "tessascene/figures/numbers.h"
+#include "tessascene/figures/polytopes.h"
+
+namespace tessascene {
 
 namespace {
 
 // What generate knows about one figure.
 struct Generator {
     const char* name;
-    int parameterCount;            // 0 or 2
+    int parameterCount;            // 0, 1 or 2, after NAME: and separated by commas
     std::array<int, 2> defaults;   // of the parameters
     int minimum;                   // of each parameter
     int maximum;                   // of each parameter: keeps a typo from exhausting memory
@@ -48,40 +52,46 @@ const std::vector<Generator>& generators() {
     return table;
 }
 
-// A whole number from low to high, digits only.
-bool parseInt(const std::string& text, int low, int high, int& value) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
-        text.size() > 9) {
-        return false;
+// The parameters after NAME: of generator g, whole numbers separated by commas, each from
+// g.minimum to g.maximum. false: they are not.
+bool readParameters(const Generator& g, const std::string& text, std::array<int, 2>& values) {
+    std::size_t start = 0;
+    for (int i = 0; i < g.parameterCount; ++i) {
+        const std::size_t comma = i + 1 < g.parameterCount ? text.find(',', start) : text.size();
+        long long value = 0;
+        if (comma == std::string::npos ||
+            readWholeNumber(std::string_view(text).substr(start, comma - start), value) !=
+                NumberRead::kNumber ||
+            value < g.minimum || value > g.maximum) {
+            return false;
+        }
+        values[static_cast<std::size_t>(i)] = static_cast<int>(value);
+        start = comma + 1;
     }
-    value = std::stoi(text);
-    return value >= low && value <= high;
+    return true;
 }
 
-// Finds the generator for NAME[:A,B] and its two parameters. false: a usage error.
-bool findGenerator(const std::string& request, const Generator*& found, int& a, int& b,
-                   std::string& error) {
+// Finds the generator for NAME[:A,B] and its parameters. false: a usage error.
+bool findGenerator(const std::string& request, const Generator*& found,
+                   std::array<int, 2>& parameters, std::string& error) {
     const size_t colon = request.find(':');
     const std::string name = request.substr(0, colon);
     for (const Generator& g : generators()) {
         if (name != g.name) {
             continue;
         }
-        a = g.defaults[0];
-        b = g.defaults[1];
+        parameters = g.defaults;
         if (colon != std::string::npos) {
-            const std::string parameters = request.substr(colon + 1);
-            const size_t comma = parameters.find(',');
+            const std::string text = request.substr(colon + 1);
             if (g.parameterCount == 0) {
                 error = "the figure " + name + " takes no parameters";
                 return false;
             }
-            if (comma == std::string::npos ||
-                !parseInt(parameters.substr(0, comma), g.minimum, g.maximum, a) ||
-                !parseInt(parameters.substr(comma + 1), g.minimum, g.maximum, b)) {
-                error = "bad parameters '" + parameters + "' for " + name +
-                        ": expected two whole numbers from " + std::to_string(g.minimum) + " to " +
-                        std::to_string(g.maximum) + ", separated by a comma";
+            if (!readParameters(g, text, parameters)) {
+                error = "bad parameters '" + text + "' for " + name + ": expected " +
+                        (g.parameterCount == 1 ? "a whole number" : "two whole numbers") +
+                        " from " + std::to_string(g.minimum) + " to " + std::to_string(g.maximum) +
+                        (g.parameterCount == 1 ? "" : ", separated by a comma");
                 return false;
             }
         }
@@ -106,14 +116,19 @@ bool namesGenerator(const std::string& source) {
 
 bool checkFigureRequest(const std::string& request, std::string& error) {
     const Generator* generator = nullptr;
-    int a = 0, b = 0;
-    return findGenerator(request, generator, a, b, error);
+    std::array<int, 2> parameters{};
+    return findGenerator(request, generator, parameters, error);
 }
 
-GeneratedFigure generateFigure(const std::string& request) {
+bool generateFigure(const std::string& request, GeneratedFigure& figure, std::string& error) {
     const Generator* generator = nullptr;
-    int a = 0, b = 0;
-    std::string error;
-    findGenerator(request, generator, a, b, error);
-    return GeneratedFigure{generator->make(a, b), generator->size, generator->colour};
+    std::array<int, 2> parameters{};
+    if (!findGenerator(request, generator, parameters, error)) {
+        return false;
+    }
+    figure = GeneratedFigure{generator->make(parameters[0], parameters[1]), generator->size,
+                             generator->colour};
+    return true;
 }
+
+}  // namespace tessascene

@@ -1,11 +1,14 @@
-// The generate command's figures: the polytopes, duoprisms, the Clifford torus grid and the
-// Hopf circles, each with its size and colour.
+// The figures tessascene generates by name: the polytopes, duoprisms, the Clifford torus grid and
+// the Hopf circles, each with its size and colour. A new figure is one row of the table in
+// generators.cpp.
 #pragma once
 
 #include <array>
 #include <string>
 
-#include "tessascene/edge_graph.h"
+#include "tessascene/figures/edge_graph.h"
+
+namespace tessascene {
 
 // A generated figure as it is written unless the options say otherwise.
 struct GeneratedFigure {
@@ -21,5 +24,7 @@ bool namesGenerator(const std::string& source);
 // Checks a request NAME or NAME:A,B; false with a usage error naming what is wrong.
 bool checkFigureRequest(const std::string& request, std::string& error);
 
-// The figure of a request that checkFigureRequest took.
-GeneratedFigure generateFigure(const std::string& request);
+// The figure of a request NAME or NAME:A,B; false with the usage error checkFigureRequest gives.
+bool generateFigure(const std::string& request, GeneratedFigure& figure, std::string& error);
+
+}  // namespace tessascene

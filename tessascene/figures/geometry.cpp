@@ -1,7 +1,9 @@
-#include "tessascene/geometry.h"
+#include "tessascene/figures/geometry.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace tessascene {
 
 void BoundingBox4::add(const Vertex4& p) {
     if (empty) {
@@ -49,3 +51,5 @@ void shiftPoints(std::vector<Vertex4>& points, const Vertex4& offset) {
         }
     }
 }
+
+}  // namespace tessascene

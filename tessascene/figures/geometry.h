@@ -7,6 +7,8 @@
 
 #include "scene/scene_format.h"
 
+namespace tessascene {
+
 using Vertex4 = std::array<double, 4>;  // x, y, z, q
 
 // How much one figure file holds.
@@ -35,3 +37,5 @@ double largestMagnitude(const std::vector<Vertex4>& points);
 
 // Subtracts offset from every point.
 void shiftPoints(std::vector<Vertex4>& points, const Vertex4& offset);
+
+}  // namespace tessascene

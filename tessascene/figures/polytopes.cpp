@@ -1,10 +1,12 @@
-#include "tessascene/polytopes.h"
+#include "tessascene/figures/polytopes.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
 #include <set>
+
+namespace tessascene {
 
 namespace {
 
@@ -361,3 +363,5 @@ EdgeGraph makeHopfCircles(int rings, int circles, int segments) {
     }
     return graph;
 }
+
+}  // namespace tessascene

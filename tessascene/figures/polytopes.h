@@ -4,7 +4,9 @@
 // 2-faces (EdgeGraph::faces); the Hopf circles are curves and have none.
 #pragma once
 
-#include "tessascene/edge_graph.h"
+#include "tessascene/figures/edge_graph.h"
+
+namespace tessascene {
 
 // Regular polytopes, with edges between the vertex pairs at the shortest distance.
 EdgeGraph makeFiveCell();        // 5 vertices, 10 edges, 10 triangles
@@ -43,3 +45,5 @@ void scaleToCircumradius(EdgeGraph& graph, double radius);
 // A coordinate c of a figure of circumradius current (finite, not 0) as scaleToCircumradius
 // scales it to radius.
 double scaledCoordinate(double c, double current, double radius);
+
+}  // namespace tessascene

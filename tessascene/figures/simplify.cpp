@@ -1,8 +1,10 @@
-#include "tessascene/simplify.h"
+#include "tessascene/figures/simplify.h"
 
 #include <algorithm>
 #include <cmath>
 #include <queue>
+
+namespace tessascene {
 
 namespace {
 
@@ -223,3 +225,5 @@ bool fitPaths(const std::vector<std::vector<Vertex4>>& paths, int lineLoop,
     }
     return true;
 }
+
+}  // namespace tessascene

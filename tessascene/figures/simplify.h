@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "tessascene/scene_writer.h"
-#include "tessascene/trails.h"
+#include "tessascene/figures/geometry.h"
+#include "tessascene/figures/trails.h"
+
+namespace tessascene {
 
 // What fitting did to the data.
 struct FitReport {
@@ -45,3 +47,5 @@ bool fitPaths(const std::vector<std::vector<Vertex4>>& paths, int lineLoop,
 
 // The distance from p to the segment from a to b (to a when a == b).
 double distanceToSegment(const Vertex4& p, const Vertex4& a, const Vertex4& b);
+
+}  // namespace tessascene

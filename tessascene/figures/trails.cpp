@@ -1,8 +1,10 @@
-#include "tessascene/trails.h"
+#include "tessascene/figures/trails.h"
 
 #include <algorithm>
 #include <numeric>
 #include <utility>
+
+namespace tessascene {
 
 namespace {
 
@@ -326,3 +328,5 @@ bool layoutPolylines(const EdgeGraph& graph, int lineLoop, const FigureCapacity&
     }
     return true;
 }
+
+}  // namespace tessascene

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "scene/scene_format.h"
-#include "tessascene/edge_graph.h"
-#include "tessascene/geometry.h"
+#include "tessascene/figures/edge_graph.h"
+#include "tessascene/figures/geometry.h"
+
+namespace tessascene {
 
 // A walk as vertex indices; consecutive vertices are joined by an edge of the graph. A closed
 // walk lists its first vertex again at the end.
@@ -54,3 +56,5 @@ std::vector<PathPiece> cutOpenPath(std::size_t count, std::size_t perPolyline);
 // figure cannot be laid out, including when it needs more polylines than capacity.polylines.
 bool layoutPolylines(const EdgeGraph& graph, int lineLoop, const FigureCapacity& capacity,
                      std::vector<std::vector<int>>& polylines, std::string& error);
+
+}  // namespace tessascene

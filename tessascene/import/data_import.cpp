@@ -1,11 +1,12 @@
-#include "tessascene/data_import.h"
+#include "tessascene/import/data_import.h"
 
 #include <istream>
 #include <memory>
 
-#include "tessascene/geomview_import.h"
-#include "tessascene/npy_import.h"
-#include "toolkit/shown_name.h"
+#include "tessascene/import/geomview_import.h"
+#include "tessascene/import/npy_import.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -70,7 +71,7 @@ InputKind kindOfInput(std::string_view prefix) {
 
 bool importInput(Input& input, const std::string& name, const TableOptions& options,
                  EdgeGraph& graph, PointTable& table, bool& isTable, std::string& error) {
-    const std::string shown = shownName(name);
+    const std::string& shown = name;
     const InputKind kind = kindOfInput(input.prefix());
     isTable = kind != InputKind::kOffFamily;
     if (!options.array.empty() && kind != InputKind::kNpz) {
@@ -137,3 +138,5 @@ bool importInput(Input& input, const std::string& name, const TableOptions& opti
     }
     return read;
 }
+
+}  // namespace tessascene

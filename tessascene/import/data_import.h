@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "tessascene/edge_graph.h"
-#include "tessascene/input_source.h"
-#include "tessascene/table_import.h"
+#include "tessascene/figures/edge_graph.h"
+#include "tessascene/import/input_source.h"
+#include "tessascene/import/table_import.h"
+
+namespace tessascene {
 
 enum class InputKind {
     kOffFamily,  // the first word is an OFF-family keyword (4OFF, nOFF, 4SKEL, 4VECT, ...)
@@ -28,3 +30,5 @@ InputKind kindOfInput(std::string_view prefix);
 // file (and the line, for text).
 bool importInput(Input& input, const std::string& name, const TableOptions& options,
                  EdgeGraph& graph, PointTable& table, bool& isTable, std::string& error);
+
+}  // namespace tessascene

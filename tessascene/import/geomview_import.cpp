@@ -1,23 +1,21 @@
-#include "tessascene/geomview_import.h"
+#include "tessascene/import/geomview_import.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <limits>
 #include <map>
-#include <new>
 #include <string_view>
-#include <system_error>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
-#include "tessascene/text_input.h"
-#include "toolkit/shown_name.h"
+#include "tessascene/figures/numbers.h"
+#include "tessascene/import/text_input.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -99,35 +97,37 @@ std::string indexRange(long long count, const char* one, const char* many) {
 
 enum class Parsed { Ok, NotANumber, OutOfRange, NotFinite };
 
-// Reads a whole token as a long long or a double. from_chars is locale-independent, unlike
-// strtod, so a program that sets a locale reads the same files; a leading '+' is allowed.
-template <typename T>
-Parsed parseNumber(std::string_view text, T& value) {
-    if (text.size() > 1 && text[0] == '+' && text[1] != '-') {
-        text.remove_prefix(1);
+// Reads a whole token as a number by tessascene's number rule, which must be finite.
+Parsed parseNumber(std::string_view text, double& value) {
+    switch (readNumber(text, value)) {
+        case NumberRead::kNotANumber:
+            return Parsed::NotANumber;
+        case NumberRead::kOverflow:
+        case NumberRead::kUnderflow:
+            return Parsed::OutOfRange;
+        case NumberRead::kNumber:
+            break;
     }
-    const char* end = text.data() + text.size();
-    const auto [stop, status] = std::from_chars(text.data(), end, value);
-    if (stop != end) {
-        return Parsed::NotANumber;
-    }
-    if (status == std::errc::result_out_of_range) {
-        return Parsed::OutOfRange;
-    }
-    if (status != std::errc()) {
-        return Parsed::NotANumber;
-    }
-    if constexpr (std::is_floating_point_v<T>) {
-        if (!std::isfinite(value)) {
-            return Parsed::NotFinite;
-        }
+    return std::isfinite(value) ? Parsed::Ok : Parsed::NotFinite;
+}
+
+// Reads a whole token as a whole number by tessascene's number rule.
+Parsed parseNumber(std::string_view text, long long& value) {
+    switch (readWholeNumber(text, value)) {
+        case NumberRead::kNotANumber:
+            return Parsed::NotANumber;
+        case NumberRead::kOverflow:
+            return Parsed::OutOfRange;
+        case NumberRead::kUnderflow:  // never returned for a whole number
+        case NumberRead::kNumber:
+            break;
     }
     return Parsed::Ok;
 }
 
-// A line that cannot be read: too long, or a read error. Thrown by Tokens, caught by Importer.
+// A line that cannot be read: too long, or a read error.
 struct UnreadableLine {
-    long line;
+    long line = 0;
     std::string what;
 };
 
@@ -138,20 +138,24 @@ class Tokens {
 public:
     explicit Tokens(std::istream& in) : in_(in) {}
 
-    // Whether no token is left; reads ahead to the next line that has one. Throws
-    // UnreadableLine for a line longer than kMaxLineBytes or a read error.
+    // Whether no token is left; reads ahead to the next line that has one. A line longer than
+    // kMaxLineBytes or a read error ends the tokens, and unreadable() then says where and why.
     bool atEnd() {
         while (next_ == tokens_.size()) {
+            if (!unreadable_.what.empty()) {
+                return true;
+            }
             switch (readBoundedLine(in_, text_)) {
                 case LineStatus::kEnd:
                     return true;
                 case LineStatus::kTooLong:
-                    throw UnreadableLine{lineNumber_ + 1,
-                                         "the line is longer than " +
-                                             std::to_string(kMaxLineBytes) +
-                                             " bytes; is this a text file of the OFF family?"};
+                    unreadable_ = {lineNumber_ + 1,
+                                   "the line is longer than " + std::to_string(kMaxLineBytes) +
+                                       " bytes; is this a text file of the OFF family?"};
+                    return true;
                 case LineStatus::kFailed:
-                    throw UnreadableLine{lineNumber_ + 1, "the file cannot be read"};
+                    unreadable_ = {lineNumber_ + 1, "the file cannot be read"};
+                    return true;
                 case LineStatus::kLine:
                     break;
             }
@@ -176,6 +180,9 @@ public:
     // The line of the last token taken, where a file that ends too early stops.
     long lastLine() const { return lastLine_ > 0 ? lastLine_ : 1; }
 
+    // The line that could not be read; its what is empty while every line could.
+    const UnreadableLine& unreadable() const { return unreadable_; }
+
 private:
     void split() {
         tokens_.clear();
@@ -190,6 +197,7 @@ private:
     std::size_t next_ = 0;
     long lineNumber_ = 0;
     long lastLine_ = 0;
+    UnreadableLine unreadable_;
 };
 
 class Importer {
@@ -197,12 +205,12 @@ public:
     Importer(std::istream& in, const std::string& name, std::string& error)
         : tokens_(in), name_(name), error_(error) {}
 
+    // Reads the figure; a line that cannot be read is the error, whatever the reading that
+    // stopped there made of the end of its tokens.
     bool run(EdgeGraph& graph) {
-        try {
-            return read(graph);
-        } catch (const UnreadableLine& unreadable) {
-            return fail(unreadable.line, unreadable.what);
-        }
+        const bool read = this->read(graph);
+        const UnreadableLine& unreadable = tokens_.unreadable();
+        return unreadable.what.empty() ? read : fail(unreadable.line, unreadable.what);
     }
 
 private:
@@ -667,23 +675,11 @@ bool isOffKeyword(std::string_view word) {
 bool importFigure(std::istream& in, const std::string& name, EdgeGraph& graph, std::string& error) {
     // Built aside so that a failed import leaves the caller's graph as it was.
     EdgeGraph figure;
-    const std::string shown = shownName(name);
-    if (!Importer(in, shown, error).run(figure)) {
+    if (!Importer(in, name, error).run(figure)) {
         return false;
     }
     graph = std::move(figure);
     return true;
 }
 
-bool importFigureFile(const std::string& path, EdgeGraph& graph, std::string& error) {
-    std::ifstream in;
-    if (!openInputFile(path, in, error)) {
-        return false;
-    }
-    try {
-        return importFigure(in, path, graph, error);
-    } catch (const std::bad_alloc&) {
-        error = shownName(path) + ": out of memory while reading the file";
-        return false;
-    }
-}
+}  // namespace tessascene

@@ -1,13 +1,10 @@
-#include "tessascene/input_source.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <zlib.h>
+#include "tessascene/import/input_source.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+#include <utility>
+
+namespace tessascene {
 
 namespace {
 
@@ -45,63 +42,6 @@ private:
     std::string_view bytes_;
 };
 
-// A file descriptor, closed with the object unless it is standard input.
-class FileSource : public ByteSource {
-public:
-    explicit FileSource(int fd) : fd_(fd) {}
-    ~FileSource() override {
-        if (fd_ > 0) {
-            ::close(fd_);
-        }
-    }
-    long read(char* data, std::size_t size) override {
-        for (;;) {
-            const ssize_t n = ::read(fd_, data, size);
-            if (n >= 0) {
-                return static_cast<long>(n);
-            }
-            if (errno != EINTR) {
-                failure_ = std::strerror(errno);
-                return -1;
-            }
-        }
-    }
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// Random access to a regular file through its own descriptor.
-class FileAccess : public RandomAccess {
-public:
-    FileAccess(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-    ~FileAccess() override { ::close(fd_); }
-    std::uint64_t size() const override { return size_; }
-    bool readAt(std::uint64_t offset, char* data, std::size_t size) override {
-        if (offset > size_ || size > size_ - offset) {
-            return false;
-        }
-        while (size > 0) {
-            const ssize_t n = ::pread(fd_, data, size, static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
-            offset += static_cast<std::uint64_t>(n);
-        }
-        return true;
-    }
-
-private:
-    int fd_;
-    std::uint64_t size_;
-};
-
 class RangeSource : public ByteSource {
 public:
     RangeSource(RandomAccess& file, std::uint64_t offset, std::uint64_t size)
@@ -123,87 +63,6 @@ private:
     std::uint64_t left_;
 };
 
-class InflateSource : public ByteSource {
-public:
-    InflateSource(std::unique_ptr<ByteSource> inner, bool gzip)
-        : inner_(std::move(inner)), gzip_(gzip) {
-        ready_ = inflateInit2(&stream_, gzip ? 16 + MAX_WBITS : -MAX_WBITS) == Z_OK;
-    }
-    ~InflateSource() override {
-        if (ready_) {
-            inflateEnd(&stream_);
-        }
-    }
-    long read(char* data, std::size_t size) override {
-        if (!ready_) {
-            failure_ = "cannot start zlib";
-            return -1;
-        }
-        stream_.next_out = reinterpret_cast<Bytef*>(data);
-        stream_.avail_out = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-        while (stream_.avail_out > 0 && !done_) {
-            if (stream_.avail_in == 0 && !innerEnded_) {
-                const long n = inner_->read(in_, sizeof in_);
-                if (n < 0) {
-                    failure_ = inner_->failure();
-                    return -1;
-                }
-                innerEnded_ = n == 0;
-                stream_.next_in = reinterpret_cast<Bytef*>(in_);
-                stream_.avail_in = static_cast<uInt>(n);
-            }
-            const uInt before = stream_.avail_out;
-            const int status = inflate(&stream_, Z_NO_FLUSH);
-            if (status == Z_STREAM_END) {
-                // gzip members may follow one another; anything else after the end is ignored
-                // as gzip itself ignores trailing zeros.
-                if (gzip_ && nextMember()) {
-                    continue;
-                }
-                done_ = true;
-            } else if (status == Z_BUF_ERROR && innerEnded_ && stream_.avail_in == 0) {
-                failure_ = "the compressed data ends early (a truncated file?)";
-                return -1;
-            } else if (status != Z_OK && status != Z_BUF_ERROR) {
-                failure_ = std::string("the compressed data is damaged (zlib: ") +
-                           (stream_.msg != nullptr ? stream_.msg : "error") + ")";
-                return -1;
-            } else if (status == Z_BUF_ERROR && before == stream_.avail_out &&
-                       stream_.avail_in > 0) {
-                failure_ = "the compressed data is damaged";
-                return -1;
-            }
-        }
-        return static_cast<long>(size - stream_.avail_out);
-    }
-
-private:
-    // After one gzip member: true when another one starts (its magic bytes follow).
-    bool nextMember() {
-        if (stream_.avail_in == 0 && !innerEnded_) {
-            const long n = inner_->read(in_, sizeof in_);
-            if (n <= 0) {
-                innerEnded_ = true;
-                return false;
-            }
-            stream_.next_in = reinterpret_cast<Bytef*>(in_);
-            stream_.avail_in = static_cast<uInt>(n);
-        }
-        if (stream_.avail_in < 2 || stream_.next_in[0] != 0x1f || stream_.next_in[1] != 0x8b) {
-            return false;
-        }
-        return inflateReset(&stream_) == Z_OK;
-    }
-
-    std::unique_ptr<ByteSource> inner_;
-    bool gzip_;
-    z_stream stream_{};
-    bool ready_ = false;
-    bool done_ = false;
-    bool innerEnded_ = false;
-    char in_[64 * 1024];
-};
-
 // Reads until size bytes are in data or the source ends: the count, or -1 on an error.
 long readFully(ByteSource& source, char* data, std::size_t size) {
     std::size_t total = 0;
@@ -220,11 +79,6 @@ long readFully(ByteSource& source, char* data, std::size_t size) {
     return static_cast<long>(total);
 }
 
-bool startsWithGzipMagic(std::string_view bytes) {
-    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1f &&
-           static_cast<unsigned char>(bytes[1]) == 0x8b;
-}
-
 }  // namespace
 
 std::unique_ptr<ByteSource> memorySource(std::string_view text) {
@@ -236,142 +90,42 @@ std::unique_ptr<ByteSource> rangeSource(RandomAccess& file, std::uint64_t offset
     return std::make_unique<RangeSource>(file, offset, size);
 }
 
-std::unique_ptr<ByteSource> inflateSource(std::unique_ptr<ByteSource> inner, bool gzip) {
-    return std::make_unique<InflateSource>(std::move(inner), gzip);
-}
-
 std::unique_ptr<RandomAccess> memoryAccess(std::string_view bytes) {
     return std::make_unique<MemoryAccess>(bytes);
 }
 
-Input::Input(std::unique_ptr<ByteSource> source, std::unique_ptr<RandomAccess> file, bool gzip)
-    : source_(std::move(source)), file_(std::move(file)), gzip_(gzip) {
-    replay_.input = this;
-    prefix_.resize(kPrefixBytes);
-    const long n = readFully(*source_, prefix_.data(), prefix_.size());
+ReplaySource::ReplaySource(std::unique_ptr<ByteSource> inner, std::size_t aheadBytes)
+    : inner_(std::move(inner)) {
+    ahead_.resize(aheadBytes);
+    const long n = readFully(*inner_, ahead_.data(), ahead_.size());
     if (n < 0) {
-        failure_ = source_->failure();
-        prefix_.clear();
+        failure_ = inner_->failure();
+        failed_ = true;
+        ahead_.clear();
     } else {
-        prefix_.resize(static_cast<std::size_t>(n));
+        ahead_.resize(static_cast<std::size_t>(n));
     }
 }
 
-long Input::Replay::read(char* data, std::size_t size) {
-    if (!input->failure_.empty()) {
-        failure_ = input->failure_;
+long ReplaySource::read(char* data, std::size_t size) {
+    if (failed_) {
         return -1;
     }
-    if (offset < input->prefix_.size()) {
-        const std::size_t n = std::min(size, input->prefix_.size() - offset);
-        std::memcpy(data, input->prefix_.data() + offset, n);
-        offset += n;
+    if (offset_ < ahead_.size()) {
+        const std::size_t n = std::min(size, ahead_.size() - offset_);
+        std::memcpy(data, ahead_.data() + offset_, n);
+        offset_ += n;
         return static_cast<long>(n);
     }
-    const long n = input->source_->read(data, size);
+    const long n = inner_->read(data, size);
     if (n < 0) {
-        failure_ = input->source_->failure();
+        failure_ = inner_->failure();
     }
     return n;
 }
 
-bool openInput(const std::string& path, const std::string& name, std::unique_ptr<Input>& input,
-               std::string& error) {
-    int fd = 0;
-    struct stat info {};
-    if (path != "-") {
-        // A device is refused before it is opened: opening some of them waits or acts.
-        if (::stat(path.c_str(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))) {
-            error = name + ": is a device, not a file";
-            return false;
-        }
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-        if (fd < 0) {
-            error = name + ": cannot open the file: " + std::strerror(errno);
-            return false;
-        }
-    }
-    if (::fstat(fd, &info) != 0) {
-        error = name + ": cannot read the file: " + std::strerror(errno);
-        if (fd > 0) {
-            ::close(fd);
-        }
-        return false;
-    }
-    if (path != "-" && (S_ISDIR(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))) {
-        error = name +
-                (S_ISDIR(info.st_mode) ? ": is a folder, not a file" : ": is a device, not a file");
-        ::close(fd);
-        return false;
-    }
-    auto file = std::make_unique<FileSource>(fd);
-    char magic[2] = {0, 0};
-    std::unique_ptr<RandomAccess> access;
-    if (S_ISREG(info.st_mode)) {
-        const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-        if (own >= 0) {
-            access = std::make_unique<FileAccess>(own, static_cast<std::uint64_t>(info.st_size));
-            if (!access->readAt(0, magic, 2)) {
-                magic[0] = 0;
-            }
-        }
-    }
-    const bool gzip = access != nullptr && startsWithGzipMagic(std::string_view(magic, 2));
-    if (access != nullptr) {
-        std::unique_ptr<ByteSource> source = std::move(file);
-        if (gzip) {
-            input = std::make_unique<Input>(inflateSource(std::move(source), true), nullptr, true);
-        } else {
-            input = std::make_unique<Input>(std::move(source), std::move(access), false);
-        }
-    } else {
-        // A pipe: the first two bytes tell whether it is compressed.
-        std::string head(2, '\0');
-        const long n = readFully(*file, head.data(), 2);
-        if (n < 0) {
-            error = name + ": cannot read the file: " + file->failure();
-            return false;
-        }
-        head.resize(static_cast<std::size_t>(n));
-        class Joined : public ByteSource {
-        public:
-            Joined(std::string head, std::unique_ptr<ByteSource> rest)
-                : head_(std::move(head)), rest_(std::move(rest)) {}
-            long read(char* data, std::size_t size) override {
-                if (!head_.empty()) {
-                    const std::size_t n = std::min(size, head_.size());
-                    std::memcpy(data, head_.data(), n);
-                    head_.erase(0, n);
-                    return static_cast<long>(n);
-                }
-                const long n = rest_->read(data, size);
-                failure_ = rest_->failure();
-                return n;
-            }
-
-        private:
-            std::string head_;
-            std::unique_ptr<ByteSource> rest_;
-        };
-        const bool piped = startsWithGzipMagic(head);
-        std::unique_ptr<ByteSource> joined = std::make_unique<Joined>(head, std::move(file));
-        input = piped
-                    ? std::make_unique<Input>(inflateSource(std::move(joined), true), nullptr, true)
-                    : std::make_unique<Input>(std::move(joined), nullptr, false);
-    }
-    if (!input->failure().empty()) {
-        error = name + ": cannot read the file: " + input->failure();
-        return false;
-    }
-    return true;
-}
-
-std::unique_ptr<Input> memoryInput(std::string_view bytes) {
-    if (startsWithGzipMagic(bytes)) {
-        return std::make_unique<Input>(inflateSource(memorySource(bytes), true), nullptr, true);
-    }
-    return std::make_unique<Input>(memorySource(bytes), memoryAccess(bytes), false);
-}
+Input::Input(std::unique_ptr<ByteSource> source, std::unique_ptr<RandomAccess> file)
+    : source_(std::move(source), kPrefixBytes), file_(std::move(file)) {}
 
 SourceStreamBuffer::int_type SourceStreamBuffer::underflow() {
     if (gptr() < egptr()) {
@@ -385,3 +139,5 @@ SourceStreamBuffer::int_type SourceStreamBuffer::underflow() {
     setg(buffer_, buffer_, buffer_ + n);
     return traits_type::to_int_type(*gptr());
 }
+
+}  // namespace tessascene

@@ -1,7 +1,8 @@
-// Where imported data comes from: a file or standard input, read through zlib when it starts
-// with gzip's magic bytes, with its first bytes held back so that its kind can be told before
-// any reader takes it. Every reader here reads in bounded pieces: nothing grows with the input
-// beyond what the data itself holds.
+// The bytes an import reads, whatever holds them: sources read in sequence, random access, and
+// an input whose first bytes are held back so that its kind can be told before any reader takes
+// it. Nothing here knows files: the command line hands in sources over files and standard input,
+// tests and other programs sources over bytes in memory. Every reader here reads in bounded
+// pieces: nothing grows with the input beyond what the data itself holds.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,8 @@
 #include <streambuf>
 #include <string>
 #include <string_view>
+
+namespace tessascene {
 
 // A sequential source of bytes.
 class ByteSource {
@@ -40,59 +43,52 @@ std::unique_ptr<ByteSource> memorySource(std::string_view text);
 std::unique_ptr<ByteSource> rangeSource(RandomAccess& file, std::uint64_t offset,
                                         std::uint64_t size);
 
-// Decompresses inner: gzip (members one after another, as cat joins them) when gzip is true,
-// else raw deflate data as zip archives hold it.
-std::unique_ptr<ByteSource> inflateSource(std::unique_ptr<ByteSource> inner, bool gzip);
-
 // Random access to bytes in memory, which must outlive it.
 std::unique_ptr<RandomAccess> memoryAccess(std::string_view bytes);
 
+// A source that reads up to a given number of bytes of another one ahead, shows them, and
+// returns them again before the rest: what an input is can be told from its first bytes before
+// any reader takes it.
+class ReplaySource : public ByteSource {
+public:
+    // Reads ahead up to aheadBytes of inner; failure() says why when that fails.
+    ReplaySource(std::unique_ptr<ByteSource> inner, std::size_t aheadBytes);
+
+    // The bytes read ahead: all of inner when it is shorter.
+    std::string_view ahead() const { return ahead_; }
+    long read(char* data, std::size_t size) override;
+
+private:
+    std::unique_ptr<ByteSource> inner_;
+    std::string ahead_;
+    std::size_t offset_ = 0;  // of the next byte of ahead_ to return
+    bool failed_ = false;     // reading ahead failed
+};
+
 // An input being imported: its first bytes are read ahead into prefix() for telling its kind,
-// and read() returns them again before the rest.
+// and source() returns them again before the rest.
 class Input {
 public:
     // Reads ahead from source up to kPrefixBytes. file, when given, is the same bytes with random
-    // access (a regular file that is not compressed).
-    Input(std::unique_ptr<ByteSource> source, std::unique_ptr<RandomAccess> file, bool gzip);
+    // access (a regular file that is not compressed, or bytes in memory).
+    Input(std::unique_ptr<ByteSource> source, std::unique_ptr<RandomAccess> file);
 
     static constexpr std::size_t kPrefixBytes = 64 * 1024;
 
-    std::string_view prefix() const { return prefix_; }
-    bool gzip() const { return gzip_; }
-    // Random access when the input is a regular uncompressed file, else nullptr.
+    std::string_view prefix() const { return source_.ahead(); }
+    // Random access to the input, or nullptr.
     RandomAccess* file() { return file_.get(); }
     // The input from its first byte on: the read-ahead bytes, then the rest.
-    ByteSource& source() { return replay_; }
-    // The size of the input in bytes when it is known (a regular uncompressed file), else 0.
+    ByteSource& source() { return source_; }
+    // The size of the input in bytes when it is known (with random access), else 0.
     std::uint64_t knownSize() const { return file_ ? file_->size() : 0; }
     // Why reading ahead failed, or empty.
-    const std::string& failure() const { return failure_; }
+    const std::string& failure() const { return source_.failure(); }
 
 private:
-    class Replay : public ByteSource {
-    public:
-        long read(char* data, std::size_t size) override;
-        Input* input = nullptr;
-        std::size_t offset = 0;
-    };
-
-    std::unique_ptr<ByteSource> source_;
+    ReplaySource source_;
     std::unique_ptr<RandomAccess> file_;
-    bool gzip_ = false;
-    std::string prefix_;
-    std::string failure_;
-    Replay replay_;
 };
-
-// Opens path for import ("-": standard input). A file that starts with gzip's magic bytes is
-// read through zlib. A missing file, a folder or a device is an error naming it; false then.
-// name is path as messages show it.
-bool openInput(const std::string& path, const std::string& name, std::unique_ptr<Input>& input,
-               std::string& error);
-
-// An Input over bytes in memory, gzip-compressed or not, for tests and fuzzing; bytes must
-// outlive it.
-std::unique_ptr<Input> memoryInput(std::string_view bytes);
 
 // A stream buffer that reads a source in blocks, so that an std::istream can read it.
 class SourceStreamBuffer : public std::streambuf {
@@ -109,3 +105,5 @@ private:
     char buffer_[64 * 1024];
     bool failed_ = false;
 };
+
+}  // namespace tessascene

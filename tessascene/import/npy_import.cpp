@@ -1,4 +1,4 @@
-#include "tessascene/npy_import.h"
+#include "tessascene/import/npy_import.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "scene/scene_format.h"
-#include "tessascene/text_input.h"
-#include "toolkit/shown_name.h"
+#include "tessascene/import/compressed_input.h"
+#include "tessascene/import/text_input.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -651,13 +653,12 @@ bool readZipDirectory(RandomAccess& file, const std::string& name, std::vector<Z
 bool importNpy(ByteSource& source, std::uint64_t knownSize, const std::string& name,
                const TableOptions& options, PointTable& table, std::string& error) {
     table = PointTable{};
-    const std::string shown = shownName(name);
-    return NpyReader(source, knownSize, shown, options, error).run(table);
+    return NpyReader(source, knownSize, name, options, error).run(table);
 }
 
 bool importNpz(RandomAccess& file, const std::string& name, const TableOptions& options,
                PointTable& table, std::string& error) {
-    const std::string shown = shownName(name);
+    const std::string& shown = name;
     std::vector<ZipEntry> entries;
     if (!readZipDirectory(file, shown, entries, error)) {
         return false;
@@ -730,3 +731,5 @@ bool importNpz(RandomAccess& file, const std::string& name, const TableOptions& 
     table.description = "array " + quoted(arrayName(chosen->name)) + ", " + table.description;
     return true;
 }
+
+}  // namespace tessascene

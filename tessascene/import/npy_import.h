@@ -8,15 +8,17 @@
 #include <cstdint>
 #include <string>
 
-#include "tessascene/input_source.h"
-#include "tessascene/table_import.h"
+#include "tessascene/import/input_source.h"
+#include "tessascene/import/table_import.h"
+
+namespace tessascene {
 
 // numpy's magic bytes at the start of a .npy file.
 constexpr char kNpyMagic[] = "\x93NUMPY";
 
 // Reads one .npy array from source. knownSize is the number of bytes the source holds, or 0
 // when that is not known (a pipe, compressed data). options.columns may hold column numbers
-// from 1. name is used in messages only. false with error "NAME: what is wrong".
+// from 1. name is the input as messages show it. false with error "NAME: what is wrong".
 bool importNpy(ByteSource& source, std::uint64_t knownSize, const std::string& name,
                const TableOptions& options, PointTable& table, std::string& error);
 
@@ -24,3 +26,5 @@ bool importNpy(ByteSource& source, std::uint64_t knownSize, const std::string& n
 // arr_0) from the .npz archive file.
 bool importNpz(RandomAccess& file, const std::string& name, const TableOptions& options,
                PointTable& table, std::string& error);
+
+}  // namespace tessascene

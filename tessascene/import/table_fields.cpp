@@ -1,13 +1,12 @@
-#include "tessascene/table_fields.h"
+#include "tessascene/import/table_fields.h"
 
 #include <cctype>
-#include <cerrno>
-#include <charconv>
 #include <cmath>
-#include <cstdlib>
-#include <system_error>
 
-#include "tessascene/text_input.h"
+#include "tessascene/figures/numbers.h"
+#include "tessascene/import/text_input.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -164,35 +163,19 @@ Separator separatorOf(std::string_view line) {
     return allDecimalCommas ? Separator::kBlank : Separator::kComma;
 }
 
-// from_chars reads plain decimal numbers to the same nearest double several times faster;
-// strtod takes what it leaves (a leading '+', hexadecimal numbers).
-Value readNumber(std::string_view text, double& value) {
+Value readTableValue(std::string_view text, double& value) {
     if (text.empty() || text == "NA") {
         return Value::kMissing;
     }
-    const char* const textEnd = text.data() + text.size();
-    const auto [stop, status] = std::from_chars(text.data(), textEnd, value);
-    if (stop != textEnd || status != std::errc()) {
-        // strtod needs a terminated string; a short copy on the stack keeps it cheap.
-        char shortCopy[64];
-        std::string longCopy;
-        const char* start = shortCopy;
-        if (text.size() < sizeof shortCopy) {
-            text.copy(shortCopy, text.size());
-            shortCopy[text.size()] = '\0';
-        } else {
-            longCopy.assign(text);
-            start = longCopy.c_str();
-        }
-        char* end = nullptr;
-        errno = 0;
-        value = std::strtod(start, &end);
-        if (end != start + text.size() || std::isspace(static_cast<unsigned char>(text[0]))) {
+    switch (readNumber(text, value)) {
+        case NumberRead::kNotANumber:
             return hasDecimalComma(text) ? Value::kDecimalComma : Value::kNotANumber;
-        }
-        if (std::isinf(value) && errno == ERANGE) {
+        case NumberRead::kOverflow:
             return Value::kOutOfRange;
-        }
+        case NumberRead::kUnderflow:
+            return Value::kTooSmall;
+        case NumberRead::kNumber:
+            break;
     }
     if (std::isnan(value)) {
         return Value::kMissing;
@@ -218,3 +201,5 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     }
     return true;
 }
+
+}  // namespace tessascene

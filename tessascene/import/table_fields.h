@@ -1,10 +1,12 @@
 // The fields of one record of a delimited text table: its separator, quoted values that may
-// hold separators and line breaks, and numbers as the C locale writes them.
+// hold separators and line breaks, and the numbers in them.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace tessascene {
 
 // The largest coordinate a text table may hold; placement scales it to fit a float.
 constexpr double kMaxTableValue = 1e300;
@@ -42,11 +44,22 @@ bool hasDecimalComma(std::string_view text);
 Separator separatorOf(std::string_view line);
 
 // What a value holds.
-enum class Value { kNumber, kMissing, kInfinite, kOutOfRange, kDecimalComma, kNotANumber };
+enum class Value {
+    kNumber,
+    kMissing,
+    kInfinite,
+    kOutOfRange,  // beyond kMaxTableValue in size
+    kTooSmall,    // not 0, yet too small for a double to hold
+    kDecimalComma,
+    kNotANumber
+};
 
-// Reads one value as strtod does in the C locale into value. An empty value, NA or any NaN is
-// kMissing; a number beyond kMaxTableValue in size is kOutOfRange.
-Value readNumber(std::string_view text, double& value);
+// Reads one value of a table into value, a number by tessascene's number rule
+// (figures/numbers.h). An empty value, NA or any NaN is kMissing; a number beyond kMaxTableValue
+// in size is kOutOfRange, one that is not 0 but too small for a double kTooSmall.
+Value readTableValue(std::string_view text, double& value);
 
 // Whether a and b are equal but for the case of ASCII letters.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace tessascene

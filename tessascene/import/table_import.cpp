@@ -1,4 +1,4 @@
-#include "tessascene/table_import.h"
+#include "tessascene/import/table_import.h"
 
 #include <sys/mman.h>
 
@@ -16,9 +16,10 @@
 #include <system_error>
 #include <utility>
 
-#include "tessascene/table_fields.h"
-#include "tessascene/text_input.h"
-#include "toolkit/shown_name.h"
+#include "tessascene/import/table_fields.h"
+#include "tessascene/import/text_input.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -92,6 +93,12 @@ private:
     std::vector<Vertex4*> blocks_;
     std::size_t size_ = 0;
 };
+
+// Whether a value of this kind is a number as written, whether or not a table may hold it.
+bool isWritten(Value kind) {
+    return kind == Value::kNumber || kind == Value::kInfinite || kind == Value::kOutOfRange ||
+           kind == Value::kTooSmall;
+}
 
 // A header name as a message shows it: unprintable bytes as '?', at most 24 bytes.
 std::string plainName(const std::string& name) {
@@ -229,12 +236,12 @@ private:
     Value readValue(std::string_view text, double& value, bool& mixed) {
         mixed = false;
         if (separator_ != Separator::kSemicolon) {
-            return readNumber(text, value);
+            return readTableValue(text, value);
         }
         const std::size_t comma = text.find(',');
         const bool point = text.find('.') != std::string_view::npos;
         if (comma == std::string_view::npos) {
-            const Value kind = readNumber(text, value);
+            const Value kind = readTableValue(text, value);
             if (point && kind != Value::kNotANumber && kind != Value::kMissing) {
                 mixed = decimalMark_ == ',';
                 if (decimalMark_ == 0) {
@@ -245,12 +252,12 @@ private:
             return kind;
         }
         if (point || text.find(',', comma + 1) != std::string_view::npos || text.size() >= 64) {
-            return readNumber(text, value);  // not a number with a decimal comma
+            return readTableValue(text, value);  // not a number with a decimal comma
         }
         char copy[64];
         text.copy(copy, text.size());
         copy[comma] = '.';
-        const Value kind = readNumber(std::string_view(copy, text.size()), value);
+        const Value kind = readTableValue(std::string_view(copy, text.size()), value);
         if (kind != Value::kNotANumber) {
             mixed = decimalMark_ == '.';
             if (decimalMark_ == 0) {
@@ -259,13 +266,6 @@ private:
             }
         }
         return kind;
-    }
-
-    bool isNumber(std::string_view text) {
-        double ignored = 0.0;
-        bool mixed = false;
-        const Value kind = readValue(text, ignored, mixed);
-        return kind == Value::kNumber || kind == Value::kInfinite || kind == Value::kOutOfRange;
     }
 
     // The separator, the column names and the columns to read, from the first row that is not
@@ -279,10 +279,7 @@ private:
             double ignored = 0.0;
             bool mixed = false;
             const Value kind = readValue(v, ignored, mixed);
-            numbers +=
-                kind == Value::kNumber || kind == Value::kInfinite || kind == Value::kOutOfRange
-                    ? 1
-                    : 0;
+            numbers += isWritten(kind) ? 1 : 0;
             words += kind == Value::kNotANumber ? 1 : 0;
         }
         decimalMark_ = 0;  // a header's words say nothing of the numbers
@@ -512,6 +509,9 @@ private:
                 case Value::kOutOfRange:
                     return fail(quoted(text) + " in " + columnName(column) +
                                 " is beyond the range a table may hold (1e300 in size)");
+                case Value::kTooSmall:
+                    return fail(quoted(text) + " in " + columnName(column) +
+                                " is not 0 but too small for a 64-bit float to hold");
                 case Value::kDecimalComma:
                     return fail(quoted(text) + " in " + columnName(column) +
                                 " has a decimal comma; write numbers with a decimal point "
@@ -595,6 +595,7 @@ long pointLine(const PointTable& table, std::size_t path, std::size_t index) {
 bool importTable(std::istream& in, const std::string& name, const TableOptions& options,
                  PointTable& table, std::string& error) {
     table = PointTable{};
-    const std::string shown = shownName(name);
-    return TableReader(in, shown, options, error).run(table);
+    return TableReader(in, name, options, error).run(table);
 }
+
+}  // namespace tessascene

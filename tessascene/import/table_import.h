@@ -10,9 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "tessascene/geometry.h"
-#include "tessascene/scene_writer.h"
-#include "tessascene/table_fields.h"
+#include "tessascene/figures/geometry.h"
+#include "tessascene/import/table_fields.h"
+
+namespace tessascene {
 
 // Which columns hold the four coordinates and which one, if any, groups rows into polylines.
 struct TableOptions {
@@ -48,10 +49,12 @@ constexpr std::size_t kMaxTablePoints = 20'000'000;
 // (any case; also x1..x4, x0..x3) choose the columns; otherwise the first four that hold
 // numbers do, after a leading index column (named "", index or "Unnamed: 0", holding whole
 // numbers). In a semicolon-separated table a decimal comma is the decimal mark when the file
-// uses no decimal point. Values are read as strtod reads them in the C locale and must be
-// finite and at most kMaxTableValue in size; NA, NaN and empty values are missing. name is used in
-// messages only (control characters escaped). Returns false with error "NAME:LINE: what is wrong"
+// uses no decimal point. Values are numbers by tessascene's number rule (figures/numbers.h) and
+// must be finite and at most kMaxTableValue in size; NA, NaN and empty values are missing. name
+// is the input as messages show it. Returns false with error "NAME:LINE: what is wrong"
 // for bad input, LINE being where the record starts; table then holds the rows read before that
 // record.
 bool importTable(std::istream& in, const std::string& name, const TableOptions& options,
                  PointTable& table, std::string& error);
+
+}  // namespace tessascene

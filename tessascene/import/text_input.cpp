@@ -1,13 +1,9 @@
-#include "tessascene/text_input.h"
-
-#include <sys/stat.h>
+#include "tessascene/import/text_input.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 
-#include "toolkit/shown_name.h"
+namespace tessascene {
 
 LineStatus readBoundedLine(std::istream& in, std::string& line, std::size_t maxBytes) {
     line.clear();
@@ -47,28 +43,6 @@ LineStatus readBoundedLine(std::istream& in, std::string& line, std::size_t maxB
     }
 }
 
-bool openInputFile(const std::string& path, std::ifstream& in, std::string& error) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        error = shownName(path) + ": cannot open the file: " + std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        error = shownName(path) + ": is a folder, not a file";
-        return false;
-    }
-    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
-        error = shownName(path) + ": is a device, not a file";
-        return false;
-    }
-    in.open(path, std::ios::binary);
-    if (!in) {
-        error = shownName(path) + ": cannot open the file: " + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 std::string quoted(std::string_view text) {
     constexpr std::size_t kLongest = 24;
     std::string shown(text.substr(0, kLongest));
@@ -93,3 +67,5 @@ void splitWords(std::string_view text, std::string_view blanks,
         text.remove_prefix(length);
     }
 }
+
+}  // namespace tessascene

@@ -1,16 +1,13 @@
-// Placing a figure and writing it as a scene: the steps generate, import and slice share once
-// the figure is made or read.
+// Placing a figure of edges and laying it out as the figure file's polylines: the steps generate,
+// import and slice share once the figure is made or read.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "tessascene/command_line.h"
-#include "tessascene/edge_graph.h"
-#include "tessascene/scene_writer.h"
+#include "tessascene/figures/edge_graph.h"
 
-// The affine file's records for the options, in the documented order.
-SceneAffines affinesFor(const Options& options);
+namespace tessascene {
 
 // Moves the centre of the graph's bounding box to the origin when centre is set, then scales
 // the graph to circumradius size (0: the coordinates as they are).
@@ -21,12 +18,15 @@ void placeGraph(EdgeGraph& graph, bool centre, double size);
 // (0: kept).
 std::string importedCoordinateProblem(const std::string& where, double c, double size);
 
-// Lays out the placed graph as polylines and checks that every coordinate can be written as a
-// number the viewer reads back. The error names the file and line of an imported vertex, or
-// --size for a generated figure.
-bool layoutGraph(const EdgeGraph& graph, const Options& options, double size,
+// Lays out the placed graph as polylines for lineLoop and checks that every coordinate can be
+// written as a number the viewer reads back. The error names the input (name, as messages show
+// it) and the line of an imported vertex, or --size (the circumradius size) for a generated
+// figure.
+bool layoutGraph(const EdgeGraph& graph, int lineLoop, double size, const std::string& name,
                  std::vector<std::vector<int>>& layout, std::string& error);
 
-// Writes figure and the options' affine file into options.output; a notice of the writer is
-// printed.
-bool writeScene(const SceneFigure& figure, const Options& options, std::string& error);
+// The vertices of each polyline of a layout of graph.
+std::vector<std::vector<Vertex4>> polylinesOf(const EdgeGraph& graph,
+                                              const std::vector<std::vector<int>>& layout);
+
+}  // namespace tessascene

@@ -1,4 +1,4 @@
-#include "tessascene/scene_writer.h"
+#include "tessascene/scene_text/scene_writer.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -6,7 +6,8 @@
 #include <sstream>
 
 #include "scene/scene_format.h"
-#include "toolkit/folder_files.h"
+
+namespace tessascene {
 
 bool fitsFloat(double v) {
     return std::isfinite(v) && std::fabs(v) <= FLT_MAX;
@@ -112,13 +113,4 @@ bool affineFileText(const SceneAffines& affines, std::string& text, std::string&
     return true;
 }
 
-bool writeSceneFiles(const std::string& folder, const std::string& figureText,
-                     const std::string& affineText, const SceneWrite& how, std::string& notice,
-                     std::string& error) {
-    FolderWrite write;
-    write.kind = "scene file";
-    write.replace = how.replace;
-    write.lockWaitSeconds = how.lockWaitSeconds;
-    return writeFolderFiles(folder, {{kFigureFileName, figureText}, {kAffineFileName, affineText}},
-                            write, notice, error);
-}
+}  // namespace tessascene

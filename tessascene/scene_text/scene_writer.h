@@ -1,12 +1,15 @@
-// Writes the viewer's two scene files. Every number is written exactly as the viewer's loader
-// echoes a 32-bit float, so the loader reads each value back and its echo repeats the text.
+// The text of the viewer's two scene files. Every number is written exactly as the viewer's
+// loader echoes a 32-bit float, so the loader reads each value back and its echo repeats the
+// text.
 #pragma once
 
 #include <array>
 #include <string>
 #include <vector>
 
-#include "tessascene/geometry.h"
+#include "tessascene/figures/geometry.h"
+
+namespace tessascene {
 
 // The contents of the figure file: one colour and line-loop value for the whole figure.
 struct SceneFigure {
@@ -26,6 +29,12 @@ struct AffineRecord {
 struct SceneAffines {
     Vertex4 projection = {0.0, 0.0, 0.0, 1.0};
     std::vector<AffineRecord> records;
+};
+
+// The two scene files of a scene, as text.
+struct SceneTexts {
+    std::string figure;
+    std::string affine;
 };
 
 // v rounded to a 32-bit float and written in the stream's default notation (six significant
@@ -49,26 +58,4 @@ bool affineFileText(const SceneAffines& affines, std::string& text, std::string&
 // (within 1e-9 of zero relative to largest, written as 0) or at least the smallest normal float.
 bool writableCoordinate(double c, double largest);
 
-// How writeSceneFiles treats the folder.
-struct SceneWrite {
-    bool replace = false;           // replace scene files already in the folder
-    double lockWaitSeconds = 10.0;  // how long to wait while another run writes into the folder
-};
-
-// Writes the figure file and the affine file into folder through the toolkit's safe output
-// (writeFolderFiles), creating the folder when it is missing, so that the folder holds either its
-// old pair or the new pair:
-// - runs into one folder take turns (a lock on the folder, held until the run ends);
-// - a scene file that exists is refused unless how.replace (also one that appears while this
-//   call writes); a link or a non-file never is replaced;
-// - both texts go into temporary files with unique names created in the folder, flushed to disk
-//   before the figure file and then the affine file are renamed into place;
-// - what a killed run left is cleaned up first: a pair of temporary files is removed, and an
-//   affine temporary file without its figure partner (a kill between the two renames) is
-//   renamed into place, which completes that run's pair.
-// A failure leaves the folder as it was (a folder this call created is removed again). notice
-// receives a line for the user when an interrupted run was completed, else stays empty.
-// Returns false with a one-line error that names the file on failure.
-bool writeSceneFiles(const std::string& folder, const std::string& figureText,
-                     const std::string& affineText, const SceneWrite& how, std::string& notice,
-                     std::string& error);
+}  // namespace tessascene

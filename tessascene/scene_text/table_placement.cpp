@@ -1,14 +1,12 @@
-#include "tessascene/import_command.h"
+#include "tessascene/scene_text/table_placement.h"
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
-#include "tessascene/data_import.h"
-#include "tessascene/figure_output.h"
-#include "tessascene/input_source.h"
-#include "tessascene/polytopes.h"
-#include "toolkit/shown_name.h"
+#include "tessascene/figures/polytopes.h"
+#include "tessascene/scene_text/figure_placement.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -31,7 +29,7 @@ bool checkPlacedPoints(const PointTable& table, const Vertex4& shift, double cur
                 }
                 const long line = pointLine(table, path, index);
                 error = importedCoordinateProblem(
-                    shownName(file) + (line > 0 ? ":" + std::to_string(line) : ""), c, size);
+                    file + (line > 0 ? ":" + std::to_string(line) : ""), c, size);
                 return false;
             }
         }
@@ -39,30 +37,18 @@ bool checkPlacedPoints(const PointTable& table, const Vertex4& shift, double cur
     return true;
 }
 
-// The input's name in messages.
-std::string sourceName(const Options& options) {
-    return options.operand == "-" ? "standard input" : options.operand;
-}
-
 }  // namespace
 
-bool importSource(const Options& options, ImportedFigure& imported, std::string& error) {
-    const std::string name = sourceName(options);
-    std::unique_ptr<Input> input;
-    return openInput(options.operand, shownName(name), input, error) &&
-           importInput(*input, name, options.table, imported.graph, imported.table,
-                       imported.isTable, error);
+Vertex4 tableShift(const PointTable& table, bool center, double size) {
+    return center || size > 0.0 ? table.box.centre() : Vertex4{0.0, 0.0, 0.0, 0.0};
 }
 
-Vertex4 tableShift(const PointTable& table, const Options& options, double size) {
-    return options.center || size > 0.0 ? table.box.centre() : Vertex4{0.0, 0.0, 0.0, 0.0};
-}
-
-bool placeTable(const PointTable& table, const Options& options, double size, SceneFigure& figure,
-                FitReport& report, std::string& error) {
-    if (!fitPaths(table.paths, options.lineLoop, FigureCapacity{}, !options.noSimplify,
+bool placeTable(const PointTable& table, const SceneParameters& parameters, double size,
+                const std::string& name, SceneFigure& figure, FitReport& report,
+                std::string& error) {
+    if (!fitPaths(table.paths, parameters.lineLoop, FigureCapacity{}, !parameters.noSimplify,
                   figure.polylines, report, error)) {
-        error = shownName(options.operand) + ": " + error;
+        error = name + ": " + error;
         return false;
     }
     // One list of all vertices, so that the figure's own scaling applies.
@@ -70,14 +56,14 @@ bool placeTable(const PointTable& table, const Options& options, double size, Sc
     for (const auto& polyline : figure.polylines) {
         all.vertices.insert(all.vertices.end(), polyline.begin(), polyline.end());
     }
-    const Vertex4 shift = tableShift(table, options, size);
+    const Vertex4 shift = tableShift(table, parameters.center, size);
     shiftPoints(all.vertices, shift);
     const double current = circumradius(all);
     if (size > 0.0) {
         scaleToCircumradius(all, size);
     }
-    if (!checkPlacedPoints(table, shift, current, size, largestMagnitude(all.vertices),
-                           sourceName(options), error)) {
+    if (!checkPlacedPoints(table, shift, current, size, largestMagnitude(all.vertices), name,
+                           error)) {
         return false;
     }
     std::size_t next = 0;
@@ -88,3 +74,5 @@ bool placeTable(const PointTable& table, const Options& options, double size, Sc
     }
     return true;
 }
+
+}  // namespace tessascene

@@ -1,4 +1,4 @@
-#include "tessascene/slice_writer.h"
+#include "tessascene/cli/scene_files.h"
 
 #include <sys/stat.h>
 
@@ -10,9 +10,13 @@
 #include <system_error>
 
 #include "scene/scene_format.h"
-#include "tessascene/scene_writer.h"
+#include "tessascene/scene_text/scenes.h"
+#include "toolkit/folder_files.h"
+#include "toolkit/safe_output.h"
 #include "toolkit/shown_name.h"
 #include "toolkit/staged_folder.h"
+
+namespace tessascene {
 
 namespace fs = std::filesystem;
 
@@ -21,7 +25,7 @@ namespace {
 // Whether name is a scene file or a temporary file of one, as writeSceneFiles leaves them.
 bool sceneFileName(const std::string& name) {
     for (const char* target : {kFigureFileName, kAffineFileName}) {
-        const std::string temp = "." + std::string(target) + kTempMark;
+        const std::string temp = "." + std::string(target) + toolkit::kTempMark;
         if (name == target || name.compare(0, temp.size(), temp) == 0) {
             return true;
         }
@@ -40,14 +44,14 @@ bool holdsOnlySweep(const fs::path& folder, std::string& what) {
                               std::isdigit(static_cast<unsigned char>(name[1])) &&
                               std::isdigit(static_cast<unsigned char>(name[2]));
         if (!numbered || !it->is_directory(code) || it->is_symlink(code)) {
-            what = shownName(name);
+            what = toolkit::shownName(name);
             return false;
         }
         for (fs::directory_iterator inner(it->path(), code), stop; !code && inner != stop;
              inner.increment(code)) {
             const std::string file = inner->path().filename().string();
             if (!sceneFileName(file) || inner->is_symlink(code) || !inner->is_regular_file(code)) {
-                what = shownName(name + "/" + file);
+                what = toolkit::shownName(name + "/" + file);
                 return false;
             }
         }
@@ -61,10 +65,15 @@ bool holdsOnlySweep(const fs::path& folder, std::string& what) {
 
 }  // namespace
 
-std::string sweepFolderName(int index) {
-    char name[8];
-    std::snprintf(name, sizeof name, "%03d", index);
-    return name;
+bool writeSceneFiles(const std::string& folder, const SceneTexts& texts, const SceneWrite& how,
+                     std::string& notice, std::string& error) {
+    toolkit::FolderWrite write;
+    write.kind = "scene file";
+    write.replace = how.replace;
+    write.lockWaitSeconds = how.lockWaitSeconds;
+    return toolkit::writeFolderFiles(
+        folder, {{kFigureFileName, texts.figure}, {kAffineFileName, texts.affine}}, write, notice,
+        error);
 }
 
 bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes, bool replace,
@@ -74,7 +83,7 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
         trimmed.pop_back();
     }
     const fs::path dir(trimmed);
-    const std::string shown = shownName(trimmed);
+    const std::string shown = toolkit::shownName(trimmed);
     const std::string base = dir.filename().string();
     if (base.empty() || base == "." || base == ".." || trimmed == "/") {
         error = "a sweep needs a folder of its own: give -o a new folder's name, not " + shown;
@@ -110,11 +119,11 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
             return false;
         }
     } else if (errno != ENOENT) {
-        error = "cannot check " + shown + ": " + errnoText(errno);
+        error = "cannot check " + shown + ": " + toolkit::errnoText(errno);
         return false;
     }
 
-    StagedFolder stage;
+    toolkit::StagedFolder stage;
     if (!stage.begin(trimmed, "sweep", error)) {
         return false;
     }
@@ -122,11 +131,12 @@ bool writeSweep(const std::string& folder, const std::vector<SceneTexts>& scenes
         const std::string name = sweepFolderName(static_cast<int>(i));
         std::string notice;
         SceneWrite how;
-        if (!writeSceneFiles(stage.path() + "/" + name, scenes[i].figure, scenes[i].affine, how,
-                             notice, error)) {
+        if (!writeSceneFiles(stage.path() + "/" + name, scenes[i], how, notice, error)) {
             error = "cut " + name + ": " + error;
             return false;
         }
     }
     return stage.commit(exists, error);
 }
+
+}  // namespace tessascene
