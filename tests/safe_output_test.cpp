@@ -361,6 +361,14 @@ TEST(SafeOutput, AStagedFolderAppearsWholeOrNotAtAll) {
     const std::string target = dir.path + "/new/sweep";  // its parent is made, and removed again
     std::string error;
     {
+        // A second run's stage leaves the first run's folder alone while the first holds it.
+        StagedFolder first, second;
+        ASSERT_TRUE(first.begin(target, "sweep", error)) << error;
+        put(first.path() + "/f", "first");
+        ASSERT_TRUE(second.begin(target, "sweep", error)) << error;
+        EXPECT_EQ(contents(first.path() + "/f"), "first");
+    }
+    {
         StagedFolder stage;
         ASSERT_TRUE(stage.begin(target, "sweep", error)) << error;
         put(stage.path() + "/f", "x");
