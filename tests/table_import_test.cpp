@@ -712,9 +712,7 @@ TEST(DataFiles, RefusesWhatItCannotUseAndSaysWhat) {
         {gz.substr(0, gz.size() - 4),
          {},
          "the compressed data ends early (a truncated file?)"},  // in its trailer
-        {gz.substr(0, gz.size() / 2),
-         {},
-         "the compressed data ends early (a truncated file?)"},
+        {gz.substr(0, gz.size() / 2), {}, "the compressed data ends early (a truncated file?)"},
         {"x,y,z,q\n1,\"2\n", {}, "data:2: a quoted value is not closed"},
         {",label,x,y,z,q\n0,a,1,2,3,4\n1,\"three\nline\nlabel\",1,x,3,4\n",
          {},
