@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "tessascene/generate_command.h"
+#include "tessascene/uniform_names.h"
 #include "tessaview_version.h"
 #include "toolkit/tool_exit.h"
 
@@ -18,6 +19,7 @@ namespace {
 const char* const kUsage = R"(Usage: tessascene generate FIGURE [OPTIONS]
        tessascene import FILE [OPTIONS]
        tessascene slice SOURCE (--at AXIS=C | --hyperplane NX,NY,NZ,NQ:C | --sweep N) [OPTIONS]
+       tessascene project SOURCE (--perspective D | --stereographic) [OPTIONS]
        tessascene --help | --version
 
 )";
@@ -39,7 +41,7 @@ public:
     }
 };
 
-const char* const kFooter = R"(FIGURE, one of:
+const char* const kFigures = R"(FIGURE, one of:
   5-cell            the 4-simplex: 5 vertices, 10 edges
   tesseract         also 8-cell: 16 vertices, 32 edges
   16-cell           8 vertices, 24 edges
@@ -55,7 +57,14 @@ const char* const kFooter = R"(FIGURE, one of:
                     great circles of the Hopf fibration that fill the 3-sphere: the
                     circles over CIRCLES points on each of RINGS circles of latitude
                     (default 2,8), each a polygon of 40 edges
+  wythoff:GROUP:RINGS
+                    Wythoff's construction: GROUP A4, B4, D4, F4 or H4 (the diagrams
+                    [3,3,3], [4,3,3], [3,3^1,1], [3,4,3], [5,3,3]); RINGS four digits 0
+                    or 1, one per node from left to right, not all 0 (for D4 the chain
+                    through the centre node, then the branch), e.g. wythoff:F4:1001
+)";
 
+const char* const kFooter = R"(
 FILE: a 4D figure in an OFF-family text file (4OFF, nOFF with n = 4, 4VECT, 4SKEL), whose
 faces and polylines become edges, or 4D points: a text table or numpy's .npy or .npz (below);
 any of them may be gzip-compressed. FILE - reads standard input.
@@ -103,11 +112,23 @@ place, so the frames line up. A sweep is written into a temporary folder beside 
 to DIR when complete; an existing DIR is kept unless --force is given, and --force replaces only
 a folder that holds a sweep, never a link.
 
+Projections: project writes the view of SOURCE (a FIGURE or a FILE, placed as generate or
+import would write it) as a figure in q = 0, which the viewer shows as it is. --perspective D
+puts the eye at (0, 0, 0, D), beyond the figure's largest q: (x, y, z, q) goes to
+(x, y, z) D/(D - q) and edges stay straight; D just beyond a cell gives its Schlegel diagram.
+--stereographic puts the vertices on the 3-sphere through the farthest one and projects them
+from its pole (0, 0, 0, R): each edge becomes its great-circle arc, drawn as a polyline as
+finely as the figure file allows. When a vertex or an arc comes within 5 degrees of the pole,
+the figure is first turned in the zq plane (else yq, xq) by the whole number of degrees that
+keeps the pole farthest from it, and a line says so. Vertices that land on one written point
+are counted in a warning. A point table's points are projected one by one, then fitted as
+import fits them.
+
 Exit status:
   0  the two files were written
   1  the figure cannot be made, imported, fitted into a figure file or written, the
-     hyperplane misses it, or the folder already holds a scene file (or the sweep's folder
-     exists) and --force is not given
+     hyperplane misses it, the eye is not beyond it, or the folder already holds a
+     scene file (or the sweep's folder exists) and --force is not given
   2  wrong command line
 )";
 
@@ -244,6 +265,11 @@ std::string checkSpin(const std::string& value) {
                : "expected PLANE[:DEG] with PLANE one of xy xz xq yz yq zq";
 }
 
+std::string checkEye(const std::string& value) {
+    std::vector<double> n;
+    return parseNumbers(value, 1, n) && n[0] > 0.0 ? "" : "expected a distance above 0";
+}
+
 std::string checkColumns(const std::string& value) {
     const std::vector<std::string> c = splitCommas(value);
     return c.size() == 4 && !c[0].empty() && !c[1].empty() && !c[2].empty() && !c[3].empty()
@@ -289,7 +315,7 @@ CLI::Validator valueValidator(const std::string& name, const ValueCheck& check) 
 struct Given {
     std::string size, colour, lineLoop, projection, scale, columns;
     std::vector<std::string> rotations, spins, at, hyperplane;
-    std::string sweep;
+    std::string sweep, eye;
 };
 
 // The message a CLI11 parse error stands for, in tessascene's own words.
@@ -327,7 +353,7 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     app.set_help_flag("-h,--help", "show this help and exit");
     app.set_version_flag("--version", std::string("tessascene ") + TESSAVIEW_VERSION,
                          "show the version and exit");
-    app.footer(kFooter);
+    app.footer(std::string(kFigures) + uniformFigureHelp() + kFooter);
 
     CLI::App* generate = app.add_subcommand("generate", "a generated figure: FIGURE (below)");
     generate->add_option("FIGURE", options.operand, "the figure")->type_name("");
@@ -339,7 +365,12 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
         "the cross-section of a figure by a hyperplane (below); SOURCE is a FIGURE\n"
         "generate knows or a FILE import reads");
     slice->add_option("SOURCE", options.operand, "the figure or file to cut")->type_name("");
-    for (CLI::App* command : {generate, import, slice}) {
+    CLI::App* project =
+        app.add_subcommand("project",
+                           "the perspective or stereographic view of a figure in 3D (below);\n"
+                           "SOURCE is a FIGURE generate knows or a FILE import reads");
+    project->add_option("SOURCE", options.operand, "the figure or file to project")->type_name("");
+    for (CLI::App* command : {generate, import, slice, project}) {
         command->fallthrough();
         command->allow_extras();
     }
@@ -399,7 +430,8 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     repeated("--spin", given.spins, checkSpin, "PLANE[:DEG]",
              "a rotation by DEG degrees per global step (type 6), which the keys\n"
              "> and < animate (default DEG 15); may be repeated. Without any\n"
-             "--spin the figure spins in xq by 15 degrees; --spin none spins nothing")
+             "--spin the figure spins in xq by 15 degrees (a view of project in\n"
+             "xz); --spin none spins nothing")
         ->group(all);
 
     const char* const cut = "Options for slice";
@@ -416,7 +448,18 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
            "C (default: q), one scene folder each: DIR/000, DIR/001, ...")
         ->group(cut);
 
-    const char* const tables = "Options for point tables (import and slice)";
+    const char* const views = "Options for project";
+    valued("--perspective", given.eye, checkEye, "D",
+           "the view from the eye at (0, 0, 0, D), D above the figure's largest q,\n"
+           "in the coordinates the figure is written in, after --size")
+        ->group(views);
+    app.add_flag("--stereographic", options.project.stereographic,
+                 "the stereographic projection from the pole of the 3-sphere through\n"
+                 "the farthest vertex; edges become circular arcs")
+        ->disable_flag_override()
+        ->group(views);
+
+    const char* const tables = "Options for point tables (import, slice and project)";
     valued("--columns", given.columns, checkColumns, "A,B,C,D",
            "the columns of x, y, z and q, by header name or number from 1\n"
            "(default: those named x, y, z and q or w, else the first four\n"
@@ -458,10 +501,11 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     }
 
     // What the table left over: unknown options and arguments beyond the operand.
-    const CLI::App* chosen = generate->parsed() ? generate
-                             : import->parsed() ? import
-                             : slice->parsed()  ? slice
-                                                : nullptr;
+    const CLI::App* chosen = generate->parsed()  ? generate
+                             : import->parsed()  ? import
+                             : slice->parsed()   ? slice
+                             : project->parsed() ? project
+                                                 : nullptr;
     for (const std::string& extra : app.remaining(true)) {
         if (extra.size() > 1 && extra[0] == '-' && !(extra[1] >= '0' && extra[1] <= '9')) {
             return usage("unknown option '" + extra.substr(0, extra.find('=')) + "'");
@@ -469,16 +513,18 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     }
     const std::vector<std::string> extras = app.remaining(true);
     if (chosen == nullptr) {
-        return usage(extras.empty() ? "missing command: generate, import or slice"
+        return usage(extras.empty() ? "missing command: generate, import, slice or project"
                                     : "unknown command '" + extras.front() + "'");
     }
     options.command = chosen == generate ? Command::kGenerate
                       : chosen == import ? Command::kImport
-                                         : Command::kSlice;
+                      : chosen == slice  ? Command::kSlice
+                                         : Command::kProject;
     if (options.operand.empty()) {
         return usage(chosen == generate ? "generate needs a FIGURE"
-                     : chosen == import ? "import needs a FILE"
-                                        : "slice needs a SOURCE, a FIGURE or a FILE");
+                     : chosen == import
+                         ? "import needs a FILE"
+                         : std::string(chosen->get_name()) + " needs a SOURCE, a FIGURE or a FILE");
     }
     if (!extras.empty()) {
         return usage("unexpected argument '" + extras.front() + "'");
@@ -512,7 +558,8 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
         }
     }
     if (given.spins.empty()) {
-        options.spins.push_back(PlaneTurn{2, 15.0});  // xq
+        // xq, except for project's view in q = 0, which turns in xz as a 3D figure would.
+        options.spins.push_back(PlaneTurn{chosen == project ? 1 : 2, 15.0});
     }
     if (!given.columns.empty()) {
         options.table.columns = splitCommas(given.columns);
@@ -527,6 +574,10 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     if (!given.sweep.empty()) {
         parseSliceOption("--sweep", given.sweep, options.slice, problem);
     }
+    if (parseNumbers(given.eye, 1, n)) {
+        options.project.perspective = true;
+        options.project.eye = n[0];
+    }
 
     // Options that belong to other commands, and the figure's name.
     if (options.command == Command::kGenerate &&
@@ -538,8 +589,18 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     if (!checkSliceOptions(options.command == Command::kSlice, options.slice, error)) {
         return usage(error);
     }
+    const bool projecting = options.project.perspective || options.project.stereographic;
+    if (options.command != Command::kProject && projecting) {
+        return usage("--perspective and --stereographic are for the project command");
+    }
+    if (options.command == Command::kProject &&
+        options.project.perspective == options.project.stereographic) {
+        return usage(projecting ? "give project one of --perspective D and --stereographic"
+                                : "project needs --perspective D or --stereographic");
+    }
     if ((options.command == Command::kGenerate ||
-         (options.command == Command::kSlice && namesGenerator(options.operand))) &&
+         ((options.command == Command::kSlice || options.command == Command::kProject) &&
+          namesGenerator(options.operand))) &&
         !checkFigureRequest(options.operand, error)) {
         return usage(error);
     }

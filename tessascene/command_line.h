@@ -12,7 +12,14 @@
 #include "tessascene/slice_command.h"
 #include "tessascene/table_import.h"
 
-enum class Command { kGenerate, kImport, kSlice };
+enum class Command { kGenerate, kImport, kSlice, kProject };
+
+// The options --perspective D and --stereographic of the project command.
+struct ProjectOptions {
+    bool perspective = false;
+    double eye = 0.0;  // D: the eye at (0, 0, 0, D)
+    bool stereographic = false;
+};
 
 // A rotation in one coordinate plane; plane indexes the weights xy, xz, xq, yz, yq, zq.
 struct PlaneTurn {
@@ -22,7 +29,8 @@ struct PlaneTurn {
 
 struct Options {
     Command command = Command::kGenerate;
-    std::string operand;  // the figure (NAME or NAME:A,B), the file, or slice's source
+    std::string operand;  // the figure (NAME or NAME:A,B), the file, or the source of slice
+                          // or project
     std::string output = ".";
     std::optional<double> size;  // 0: keep the coordinates
     std::optional<std::array<double, 3>> colour;
@@ -36,6 +44,7 @@ struct Options {
     bool noSimplify = false;
     TableOptions table;
     SliceOptions slice;  // --at, --hyperplane, --sweep
+    ProjectOptions project;
 };
 
 // What reading the command line came to.

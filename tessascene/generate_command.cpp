@@ -1,8 +1,10 @@
 #include "tessascene/generate_command.h"
 
+#include <utility>
 #include <vector>
 
 #include "tessascene/polytopes.h"
+#include "tessascene/uniform_names.h"
 
 namespace {
 
@@ -95,6 +97,9 @@ bool findGenerator(const std::string& request, const Generator*& found, int& a, 
 }  // namespace
 
 bool namesGenerator(const std::string& source) {
+    if (namesUniformFigure(source)) {
+        return true;
+    }
     const std::string name = source.substr(0, source.find(':'));
     for (const Generator& g : generators()) {
         if (name == g.name) {
@@ -105,12 +110,19 @@ bool namesGenerator(const std::string& source) {
 }
 
 bool checkFigureRequest(const std::string& request, std::string& error) {
+    if (namesUniformFigure(request)) {
+        return checkUniformRequest(request, error);
+    }
     const Generator* generator = nullptr;
     int a = 0, b = 0;
     return findGenerator(request, generator, a, b, error);
 }
 
 GeneratedFigure generateFigure(const std::string& request) {
+    if (namesUniformFigure(request)) {
+        UniformFigure uniform = makeUniformFigure(request);
+        return GeneratedFigure{std::move(uniform.polytope.graph), uniform.size, uniform.colour};
+    }
     const Generator* generator = nullptr;
     int a = 0, b = 0;
     std::string error;

@@ -1,5 +1,5 @@
-// The generate command's figures: the polytopes, duoprisms, the Clifford torus grid and the
-// Hopf circles, each with its size and colour.
+// The generate command's figures: the polytopes, duoprisms, the Clifford torus grid, the Hopf
+// circles and the uniform polychora of tessascene/uniform_names.h, each with its size and colour.
 #pragma once
 
 #include <array>

@@ -1,5 +1,5 @@
 // tessascene: writes the two scene files of the viewer for a generated or imported 4D figure,
-// or for its cross-section by a hyperplane.
+// for its cross-section by a hyperplane, or for its perspective or stereographic view.
 
 #include <array>
 #include <iostream>
@@ -12,6 +12,7 @@
 #include "tessascene/figure_output.h"
 #include "tessascene/generate_command.h"
 #include "tessascene/import_command.h"
+#include "tessascene/project_command.h"
 #include "tessascene/report.h"
 #include "tessascene/slice_command.h"
 
@@ -46,8 +47,8 @@ int run(const Options& options) {
     double size = kImportSize;  // 0: keep the coordinates
     std::array<double, 3> colour = kImportColour;
     std::string error;
-    if (options.command == Command::kGenerate ||
-        (options.command == Command::kSlice && namesGenerator(options.operand))) {
+    const bool sourced = options.command == Command::kSlice || options.command == Command::kProject;
+    if (options.command == Command::kGenerate || (sourced && namesGenerator(options.operand))) {
         GeneratedFigure generated = generateFigure(options.operand);
         source.graph = std::move(generated.graph);
         size = generated.size;
@@ -61,6 +62,9 @@ int run(const Options& options) {
     colour = options.colour.value_or(colour);
     if (options.command == Command::kSlice) {
         return runSliceCommand(source, options, size, colour);
+    }
+    if (options.command == Command::kProject) {
+        return runProjectCommand(source, options, size, colour);
     }
 
     SceneFigure figure;
