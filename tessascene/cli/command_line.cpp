@@ -4,6 +4,7 @@
 #include <array>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -22,6 +23,7 @@ namespace {
 const char* const kUsage = R"(Usage: tessascene generate FIGURE [OPTIONS]
        tessascene import FILE [OPTIONS]
        tessascene slice SOURCE (--at AXIS=C | --hyperplane NX,NY,NZ,NQ:C | --sweep N) [OPTIONS]
+       tessascene project SOURCE (--perspective D | --stereographic) [OPTIONS]
        tessascene --help | --version
 
 )";
@@ -43,7 +45,7 @@ public:
     }
 };
 
-const char* const kFooter = R"(FIGURE, one of:
+const char* const kFigures = R"(FIGURE, one of:
   5-cell            the 4-simplex: 5 vertices, 10 edges
   tesseract         also 8-cell: 16 vertices, 32 edges
   16-cell           8 vertices, 24 edges
@@ -59,7 +61,20 @@ const char* const kFooter = R"(FIGURE, one of:
                     great circles of the Hopf fibration that fill the 3-sphere: the
                     circles over CIRCLES points on each of RINGS circles of latitude
                     (default 2,8), each a polygon of 40 edges
+  wythoff:GROUP:RINGS
+                    Wythoff's construction: GROUP A4, B4, D4, F4 or H4 (the diagrams
+                    [3,3,3], [4,3,3], [3,3^1,1], [3,4,3], [5,3,3]); RINGS four digits 0
+                    or 1, one per node from left to right, not all 0 (for D4 the chain
+                    through the centre node, then the branch), e.g. wythoff:F4:1001
+  antiprism-prism[:N]
+                    the prism of the N-gonal antiprism, N from 3 to 1000 (default 5):
+                    4*N vertices, 10*N edges; fits up to N = 667
+  The convex uniform polychora by name, with their vertices (V) and edges (E);
+  both names of a line make the figure. The seven marked 'too large' need more
+  than 90 polylines and are refused with how much they overshoot:
+)";
 
+const char* const kFooter = R"(
 FILE: a 4D figure in an OFF-family text file (4OFF, nOFF with n = 4, 4VECT, 4SKEL), whose
 faces and polylines become edges, or 4D points: a text table or numpy's .npy or .npz (below);
 any of them may be gzip-compressed. FILE - reads standard input.
@@ -107,15 +122,42 @@ place, so the frames line up. A sweep is written into a temporary folder beside 
 to DIR when complete; an existing DIR is kept unless --force is given, and --force replaces only
 a folder that holds a sweep, never a link.
 
+Projections: project writes the view of SOURCE (a FIGURE or a FILE, placed as generate or
+import would write it) as a figure in q = 0, which the viewer shows as it is. --perspective D
+puts the eye at (0, 0, 0, D), beyond the figure's largest q: (x, y, z, q) goes to
+(x, y, z) D/(D - q) and edges stay straight; D just beyond a cell gives its Schlegel diagram.
+--stereographic puts the vertices on the 3-sphere through the farthest one and projects them
+from its pole (0, 0, 0, R): each edge becomes its great-circle arc, drawn as a polyline as
+finely as the figure file allows. When a vertex or an arc comes within 5 degrees of the pole,
+the figure is first turned in the zq plane (else yq, xq) by the whole number of degrees that
+keeps the pole farthest from it, and a line says so. Vertices that land on one written point
+are counted in a warning. A point table's points are projected one by one, then fitted as
+import fits them.
+
 Exit status:
   0  the two files were written
   1  the figure cannot be made, imported, fitted into a figure file or written, the
-     hyperplane misses it, or the folder already holds a scene file (or the sweep's folder
-     exists) and --force is not given
+     hyperplane misses it, the eye is not beyond it, or the folder already holds a
+     scene file (or the sweep's folder exists) and --force is not given
   2  wrong command line
 )";
 
 const char* const kPlanes[6] = {"xy", "xz", "xq", "yz", "yq", "zq"};
+
+// The figures' part of the help: those described in words, then every uniform polychoron by
+// name with its vertices and edges, and whether a figure file holds it.
+std::string figureHelp() {
+    std::string text = kFigures;
+    char line[128];
+    for (const UniformListing& listing : uniformListings()) {
+        const std::string names =
+            listing.alias.empty() ? listing.name : listing.name + ", " + listing.alias;
+        std::snprintf(line, sizeof line, "  %-46s %5d V %6d E%s\n", names.c_str(), listing.vertices,
+                      listing.edges, listing.fits ? "" : "  too large");
+        text += line;
+    }
+    return text;
+}
 
 // Splits text at commas.
 std::vector<std::string> splitCommas(const std::string& text) {
@@ -272,6 +314,16 @@ std::string readSpin(const std::string& text, std::optional<std::vector<PlaneTur
     return "";
 }
 
+std::string readEye(const std::string& text, ProjectOptions& project) {
+    std::vector<double> n;
+    if (!parseNumbers(text, 1, n) || !(n[0] > 0.0)) {
+        return "expected a distance above 0";
+    }
+    project.perspective = true;
+    project.eye = n[0];
+    return "";
+}
+
 std::string readColumns(const std::string& text, std::vector<std::string>& columns) {
     const std::vector<std::string> c = splitCommas(text);
     if (c.size() != 4 || c[0].empty() || c[1].empty() || c[2].empty() || c[3].empty()) {
@@ -367,12 +419,12 @@ auto field(Inner Record::*member, T Inner::*inner) {
     return [member, inner](Options& options) -> T& { return (options.*member).*inner; };
 }
 
-// A flag, true when given.
-template <typename Record>
-Binding flag(bool Record::*member) {
-    return [member](CLI::App& app, const std::string& names, const std::string& help,
-                    Options& options) {
-        return app.add_flag(names, options.*member, help)->disable_flag_override();
+// A flag, true in field(options) when given.
+template <typename Field>
+Binding flag(Field field) {
+    return [field](CLI::App& app, const std::string& names, const std::string& help,
+                   Options& options) {
+        return app.add_flag(names, field(options), help)->disable_flag_override();
     };
 }
 
@@ -387,7 +439,8 @@ struct OptionRow {
 
 const char* const kAll = "Options (for every command)";
 const char* const kCut = "Options for slice";
-const char* const kTables = "Options for point tables (import and slice)";
+const char* const kViews = "Options for project";
+const char* const kTables = "Options for point tables (import, slice and project)";
 
 // Every option, in the order of the help. A new option is a row here and a field of Options (or
 // of SceneParameters, when it shapes the scene).
@@ -398,7 +451,7 @@ const std::vector<OptionRow>& optionTable() {
         {"--force", "", kAll,
          "replace scene files already in the folder; without it a folder\n"
          "that holds either file is refused",
-         flag(&Options::force)},
+         flag(field(&Options::force))},
         {"--size", "R|keep", kAll,
          "scale the figure about the origin so that its farthest vertex lies\n"
          "at distance R (default: a size that suits the figure, 2 for an\n"
@@ -407,7 +460,7 @@ const std::vector<OptionRow>& optionTable() {
         {"--center", "", kAll,
          "first move the centre of the figure's bounding box to the origin\n"
          "(always done for a point table unless --size keep is given)",
-         flag(&Options::center)},
+         flag(field(&Options::center))},
         {"--color", "R,G,B", kAll, "colour of the figure, each component from 0 to 1",
          valued(field(&Options::colour), readColour)},
         {"--line-loop", "0|1|3", kAll,
@@ -426,7 +479,8 @@ const std::vector<OptionRow>& optionTable() {
         {"--spin", "PLANE[:DEG]", kAll,
          "a rotation by DEG degrees per global step (type 6), which the keys\n"
          "> and < animate (default DEG 15); may be repeated. Without any\n"
-         "--spin the figure spins in xq by 15 degrees; --spin none spins nothing",
+         "--spin the figure spins in xq by 15 degrees (a view of project in\n"
+         "xz); --spin none spins nothing",
          repeated(field(&Options::spins), readSpin)},
         {"--at", "AXIS=C", kCut,
          "cut with the hyperplane AXIS = C, AXIS one of x y z q; C is measured\n"
@@ -440,6 +494,14 @@ const std::vector<OptionRow>& optionTable() {
          "the direction of --at AXIS or --hyperplane NX,NY,NZ,NQ given without\n"
          "C (default: q), one scene folder each: DIR/000, DIR/001, ...",
          valued(field(&Options::slice), sliceOption("--sweep"))},
+        {"--perspective", "D", kViews,
+         "the view from the eye at (0, 0, 0, D), D above the figure's largest q,\n"
+         "in the coordinates the figure is written in, after --size",
+         valued(field(&Options::project), readEye)},
+        {"--stereographic", "", kViews,
+         "the stereographic projection from the pole of the 3-sphere through\n"
+         "the farthest vertex; edges become circular arcs",
+         flag(field(&Options::project, &ProjectOptions::stereographic))},
         {"--columns", "A,B,C,D", kTables,
          "the columns of x, y, z and q, by header name or number from 1\n"
          "(default: those named x, y, z and q or w, else the first four\n"
@@ -452,7 +514,7 @@ const std::vector<OptionRow>& optionTable() {
          valued(field(&Options::table, &TableOptions::array),
                 nonEmpty("the name of an array in an .npz archive"))},
         {"--no-simplify", "", kTables, "refuse data that does not fit instead of simplifying it",
-         flag(&Options::noSimplify)},
+         flag(field(&Options::noSimplify))},
     };
     return rows;
 }
@@ -490,9 +552,11 @@ const char* missingOperand(Command command) {
         case Command::kImport:
             return "import needs a FILE";
         case Command::kSlice:
+            return "slice needs a SOURCE, a FIGURE or a FILE";
+        case Command::kProject:
             break;
     }
-    return "slice needs a SOURCE, a FIGURE or a FILE";
+    return "project needs a SOURCE, a FIGURE or a FILE";
 }
 
 }  // namespace
@@ -508,7 +572,7 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     app.set_help_flag("-h,--help", "show this help and exit");
     app.set_version_flag("--version", std::string("tessascene ") + TESSAVIEW_VERSION,
                          "show the version and exit");
-    app.footer(kFooter);
+    app.footer(figureHelp() + kFooter);
 
     const struct {
         Command command;
@@ -526,6 +590,10 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
          "the cross-section of a figure by a hyperplane (below); SOURCE is a FIGURE\n"
          "generate knows or a FILE import reads",
          "SOURCE", "the figure or file to cut"},
+        {Command::kProject, "project",
+         "the perspective or stereographic view of a figure in 3D (below);\n"
+         "SOURCE is a FIGURE generate knows or a FILE import reads",
+         "SOURCE", "the figure or file to project"},
     };
     std::vector<CLI::App*> subcommands;
     for (const auto& c : commands) {
@@ -577,7 +645,7 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
         usage(usageMessage(e, app));
     }
     if (chosen() == nullptr) {
-        usage("missing command: generate, import or slice");
+        usage("missing command: generate, import, slice or project");
     }
     if (options.operand.empty()) {
         usage(missingOperand(options.command));
@@ -593,8 +661,17 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     if (!checkSliceOptions(options.command == Command::kSlice, options.slice, error)) {
         usage(error);
     }
-    if ((options.command == Command::kGenerate ||
-         (options.command == Command::kSlice && namesGenerator(options.operand))) &&
+    const ProjectOptions& project = options.project;
+    const bool projecting = project.perspective || project.stereographic;
+    if (options.command != Command::kProject && projecting) {
+        usage("--perspective and --stereographic are for the project command");
+    }
+    if (options.command == Command::kProject && project.perspective == project.stereographic) {
+        usage(projecting ? "give project one of --perspective D and --stereographic"
+                         : "project needs --perspective D or --stereographic");
+    }
+    const bool sourced = options.command == Command::kSlice || options.command == Command::kProject;
+    if ((options.command == Command::kGenerate || (sourced && namesGenerator(options.operand))) &&
         !checkFigureRequest(options.operand, error)) {
         usage(error);
     }

@@ -11,6 +11,7 @@
 #include "tessascene/cli/scene_files.h"
 #include "tessascene/figures/generators.h"
 #include "tessascene/scene_text/scenes.h"
+#include "tessascene/scene_text/views.h"
 #include "toolkit/shown_name.h"
 #include "toolkit/tool_exit.h"
 
@@ -28,8 +29,8 @@ namespace {
 SceneSource sourceOf(const Options& options) {
     SceneSource source;
     std::string error;
-    if (options.command == Command::kGenerate ||
-        (options.command == Command::kSlice && namesGenerator(options.operand))) {
+    const bool sourced = options.command == Command::kSlice || options.command == Command::kProject;
+    if (options.command == Command::kGenerate || (sourced && namesGenerator(options.operand))) {
         if (!generatedSource(options.operand, source, error)) {
             throw toolkit::ToolError(toolkit::kExitUsage, error);
         }
@@ -80,11 +81,14 @@ int runCommand(const Options& options) {
     }
     std::vector<std::string> notes;
     MadeScene scene;
-    const bool made = makeScene(source, options, notes, scene, error);
+    const bool made = options.command == Command::kProject
+                          ? makeView(source, options, notes, scene, error)
+                          : makeScene(source, options, notes, scene, error);
     reportNotes(notes);
     if (!made) {
         failure(error);
     }
+    reportNotice(scene.warning);
     writeScene(options.output, scene.texts, options.force);
     reportScene(options.output, scene.summary);
     return toolkit::kExitOk;
