@@ -1,7 +1,9 @@
 #include "tessascene/generate_command.h"
 
+#include <cmath>
 #include <vector>
 
+#include "tessascene/geometry.h"
 #include "tessascene/polytopes.h"
 
 namespace {
@@ -92,6 +94,17 @@ bool findGenerator(const std::string& request, const Generator*& found, int& a, 
     return false;
 }
 
+// Sets to 0 the rounding noise of the generators' arithmetic, such as cos(pi / 2) = 6e-17: every
+// coordinate within 1e-9 of zero relative to the figure's largest coordinate.
+void clearRoundingNoise(EdgeGraph& graph) {
+    const double negligible = largestMagnitude(graph.vertices) * 1e-9;
+    for (Vertex4& v : graph.vertices) {
+        for (double& c : v) {
+            c = std::fabs(c) <= negligible ? 0.0 : c;
+        }
+    }
+}
+
 }  // namespace
 
 bool namesGenerator(const std::string& source) {
@@ -115,5 +128,7 @@ GeneratedFigure generateFigure(const std::string& request) {
     int a = 0, b = 0;
     std::string error;
     findGenerator(request, generator, a, b, error);
-    return GeneratedFigure{generator->make(a, b), generator->size, generator->colour};
+    GeneratedFigure figure{generator->make(a, b), generator->size, generator->colour};
+    clearRoundingNoise(figure.graph);
+    return figure;
 }

@@ -21,5 +21,6 @@ bool namesGenerator(const std::string& source);
 // Checks a request NAME or NAME:A,B; false with a usage error naming what is wrong.
 bool checkFigureRequest(const std::string& request, std::string& error);
 
-// The figure of a request that checkFigureRequest took.
+// The figure of a request that checkFigureRequest took, its rounding noise set to 0 (a coordinate
+// within 1e-9 of zero relative to the largest one).
 GeneratedFigure generateFigure(const std::string& request);

@@ -98,7 +98,8 @@ int run(const Options& options) {
         reportTableWritten(options.output, source.table.points, vertices, figure.polylines.size(),
                            options.lineLoop);
     } else {
-        reportGraphWritten(options.output, source.graph, layout.size(), options.lineLoop);
+        reportGraphWritten(options.output, source.graph, countWritten(figure), layout.size(),
+                           options.lineLoop);
     }
     return kExitOk;
 }

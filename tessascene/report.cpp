@@ -51,16 +51,16 @@ void reportTableWritten(const std::string& folder, std::size_t points, std::size
               << lineLoop << ")\n";
 }
 
-void reportGraphWritten(const std::string& folder, const EdgeGraph& graph, std::size_t polylines,
-                        int lineLoop) {
+void reportGraphWritten(const std::string& folder, const EdgeGraph& graph,
+                        const WrittenFigure& written, std::size_t polylines, int lineLoop) {
     size_t isolated = graph.vertices.size();
     std::vector<char> touched(graph.vertices.size(), 0);
     for (const auto& e : graph.edges) {
         isolated -= (touched[e.first] == 0 ? 1 : 0) + (touched[e.second] == 0 ? 1 : 0);
         touched[e.first] = touched[e.second] = 1;
     }
-    std::cout << "Wrote " << bothFiles(folder) << ": " << graph.vertices.size() << " vertices, "
-              << graph.edges.size() << " edges, " << polylines << polylineWord(polylines)
+    std::cout << "Wrote " << bothFiles(folder) << ": " << written.vertices << " vertices, "
+              << written.edges << " edges, " << polylines << polylineWord(polylines)
               << " (line-loop " << lineLoop << ")";
     if (lineLoop != kLineLoopPoints && isolated > 0) {
         std::cout << "; " << isolated << " vertices without edges left out";

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tessascene/edge_graph.h"
+#include "tessascene/scene_writer.h"
 #include "tessascene/simplify.h"
 #include "tessascene/table_import.h"
 #include "toolkit/tool_exit.h"
@@ -26,6 +27,7 @@ void reportSimplified(const FitReport& report, const PointTable& table);
 void reportTableWritten(const std::string& folder, std::size_t points, std::size_t vertices,
                         std::size_t polylines, int lineLoop);
 
-// "Wrote DIR/F and DIR/A: ..." for a figure of edges laid out as polylines.
-void reportGraphWritten(const std::string& folder, const EdgeGraph& graph, std::size_t polylines,
-                        int lineLoop);
+// "Wrote DIR/F and DIR/A: ..." for a figure of edges laid out as polylines, with the vertices
+// and edges the figure file holds (written); graph tells the vertices left out.
+void reportGraphWritten(const std::string& folder, const EdgeGraph& graph,
+                        const WrittenFigure& written, std::size_t polylines, int lineLoop);

@@ -57,10 +57,11 @@ std::string planeText(const SliceOptions& slice, double offset) {
 }
 
 // The scene texts of the cut of figure by plane; cut receives the cut, lineLoop how it is drawn
-// (as points when it has no edges) and polylines how many polylines it took.
+// (as points when it has no edges), polylines how many polylines it took and written what the
+// figure file holds.
 bool cutScene(const EdgeGraph& figure, const Hyperplane& plane, const SliceOutput& output,
               SceneTexts& texts, EdgeGraph& cut, int& lineLoop, std::size_t& polylines,
-              std::string& error) {
+              WrittenFigure& written, std::string& error) {
     cut = cutFigure(figure, plane);
     lineLoop = cut.edges.empty() ? kLineLoopPoints : output.lineLoop;
     std::vector<std::vector<int>> layout;
@@ -77,6 +78,7 @@ bool cutScene(const EdgeGraph& figure, const Hyperplane& plane, const SliceOutpu
         }
     }
     polylines = layout.size();
+    written = countWritten(scene);
     return figureFileText(scene, texts.figure, error) &&
            affineFileText(output.affines, texts.affine, error);
 }
@@ -203,6 +205,7 @@ bool runSlice(const EdgeGraph& figure, const SliceOptions& slice, const SliceOut
     EdgeGraph cut;
     int lineLoop = 0;
     std::size_t polylines = 0;
+    WrittenFigure held;
     std::string folder = output.folder;
     while (folder.size() > 1 && folder.back() == '/') {
         folder.pop_back();
@@ -216,7 +219,7 @@ bool runSlice(const EdgeGraph& figure, const SliceOptions& slice, const SliceOut
             return false;
         }
         SceneTexts texts;
-        if (!cutScene(figure, slice.plane, output, texts, cut, lineLoop, polylines, error)) {
+        if (!cutScene(figure, slice.plane, output, texts, cut, lineLoop, polylines, held, error)) {
             error = "the cut at " + planeText(slice, offset) + ": " + error;
             return false;
         }
@@ -237,8 +240,8 @@ bool runSlice(const EdgeGraph& figure, const SliceOptions& slice, const SliceOut
         }
         std::cout << "Wrote " << folder << "/" << kFigureFileName << " and " << folder << "/"
                   << kAffineFileName << ": the cut at " << planeText(slice, offset) << ", "
-                  << counted(cut.vertices.size(), "vertex", "vertices") << ", "
-                  << counted(cut.edges.size(), "edge", "edges") << ", "
+                  << counted(held.vertices, "vertex", "vertices") << ", "
+                  << counted(held.edges, "edge", "edges") << ", "
                   << counted(polylines, "polyline", "polylines") << " (line-loop " << lineLoop
                   << ")\n";
         return true;
@@ -254,12 +257,12 @@ bool runSlice(const EdgeGraph& figure, const SliceOptions& slice, const SliceOut
     for (int k = 0; k < slice.sweep; ++k) {
         // Evenly spaced strictly inside the extent: the ends are left out.
         plane.offset = extent.low + (extent.high - extent.low) * (k + 1) / (slice.sweep + 1);
-        if (!cutScene(figure, plane, output, scenes[k], cut, lineLoop, polylines, error)) {
+        if (!cutScene(figure, plane, output, scenes[k], cut, lineLoop, polylines, held, error)) {
             error = "cut " + sweepFolderName(k) + " at " + planeText(slice, plane.offset) + ": " +
                     error;
             return false;
         }
-        largest = std::max(largest, cut.vertices.size());
+        largest = std::max(largest, held.vertices);
     }
     if (!writeSweep(output.folder, scenes, output.force, error)) {
         return false;
