@@ -11,7 +11,8 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\r\f\v";
 
-// An .npz archive read from a pipe or through gzip is held in memory up to this size.
+// An .npz archive read from a pipe or through gzip is held in memory up to this size (a file is
+// held whole).
 constexpr std::size_t kMaxPipedArchiveBytes = std::size_t{1} << 30;
 
 bool startsWith(std::string_view text, std::string_view start) {
@@ -92,10 +93,16 @@ bool importInput(Input& input, const std::string& name, const TableOptions& opti
         case InputKind::kNpy:
             return importNpy(input.source(), input.knownSize(), name, options, table, error);
         case InputKind::kNpz: {
-            if (input.file() != nullptr) {
-                return importNpz(*input.file(), name, options, table, error);
-            }
+            // The archive is read into memory, a file at once, a pipe up to a limit.
             std::string bytes;
+            if (input.file() != nullptr) {
+                bytes.resize(static_cast<std::size_t>(input.file()->size()));
+                if (!input.file()->readAt(0, bytes.data(), bytes.size())) {
+                    error = shown + ": cannot read the file";
+                    return false;
+                }
+                return importNpz(bytes, name, options, table, error);
+            }
             char block[64 * 1024];
             for (;;) {
                 const long n = input.source().read(block, sizeof block);
@@ -114,8 +121,7 @@ bool importInput(Input& input, const std::string& name, const TableOptions& opti
                 }
                 bytes.append(block, static_cast<std::size_t>(n));
             }
-            const std::unique_ptr<RandomAccess> access = memoryAccess(bytes);
-            return importNpz(*access, name, options, table, error);
+            return importNpz(bytes, name, options, table, error);
         }
         case InputKind::kOffFamily:
         case InputKind::kTable:

@@ -102,32 +102,10 @@ private:
     std::uint64_t size_;
 };
 
-class RangeSource : public ByteSource {
-public:
-    RangeSource(RandomAccess& file, std::uint64_t offset, std::uint64_t size)
-        : file_(file), offset_(offset), left_(size) {}
-    long read(char* data, std::size_t size) override {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, left_));
-        if (n > 0 && !file_.readAt(offset_, data, n)) {
-            failure_ = "the file ends inside its data";
-            return -1;
-        }
-        offset_ += n;
-        left_ -= n;
-        return static_cast<long>(n);
-    }
-
-private:
-    RandomAccess& file_;
-    std::uint64_t offset_;
-    std::uint64_t left_;
-};
-
 class InflateSource : public ByteSource {
 public:
-    InflateSource(std::unique_ptr<ByteSource> inner, bool gzip)
-        : inner_(std::move(inner)), gzip_(gzip) {
-        ready_ = inflateInit2(&stream_, gzip ? 16 + MAX_WBITS : -MAX_WBITS) == Z_OK;
+    explicit InflateSource(std::unique_ptr<ByteSource> inner) : inner_(std::move(inner)) {
+        ready_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK;
     }
     ~InflateSource() override {
         if (ready_) {
@@ -157,7 +135,7 @@ public:
             if (status == Z_STREAM_END) {
                 // gzip members may follow one another; anything else after the end is ignored
                 // as gzip itself ignores trailing zeros.
-                if (gzip_ && nextMember()) {
+                if (nextMember()) {
                     continue;
                 }
                 done_ = true;
@@ -196,7 +174,6 @@ private:
     }
 
     std::unique_ptr<ByteSource> inner_;
-    bool gzip_;
     z_stream stream_{};
     bool ready_ = false;
     bool done_ = false;
@@ -231,13 +208,8 @@ std::unique_ptr<ByteSource> memorySource(std::string_view text) {
     return std::make_unique<MemorySource>(text);
 }
 
-std::unique_ptr<ByteSource> rangeSource(RandomAccess& file, std::uint64_t offset,
-                                        std::uint64_t size) {
-    return std::make_unique<RangeSource>(file, offset, size);
-}
-
-std::unique_ptr<ByteSource> inflateSource(std::unique_ptr<ByteSource> inner, bool gzip) {
-    return std::make_unique<InflateSource>(std::move(inner), gzip);
+std::unique_ptr<ByteSource> inflateSource(std::unique_ptr<ByteSource> inner) {
+    return std::make_unique<InflateSource>(std::move(inner));
 }
 
 std::unique_ptr<RandomAccess> memoryAccess(std::string_view bytes) {
@@ -320,7 +292,7 @@ bool openInput(const std::string& path, const std::string& name, std::unique_ptr
     if (access != nullptr) {
         std::unique_ptr<ByteSource> source = std::move(file);
         if (gzip) {
-            input = std::make_unique<Input>(inflateSource(std::move(source), true), nullptr, true);
+            input = std::make_unique<Input>(inflateSource(std::move(source)), nullptr, true);
         } else {
             input = std::make_unique<Input>(std::move(source), std::move(access), false);
         }
@@ -355,9 +327,8 @@ bool openInput(const std::string& path, const std::string& name, std::unique_ptr
         };
         const bool piped = startsWithGzipMagic(head);
         std::unique_ptr<ByteSource> joined = std::make_unique<Joined>(head, std::move(file));
-        input = piped
-                    ? std::make_unique<Input>(inflateSource(std::move(joined), true), nullptr, true)
-                    : std::make_unique<Input>(std::move(joined), nullptr, false);
+        input = piped ? std::make_unique<Input>(inflateSource(std::move(joined)), nullptr, true)
+                      : std::make_unique<Input>(std::move(joined), nullptr, false);
     }
     if (!input->failure().empty()) {
         error = name + ": cannot read the file: " + input->failure();
@@ -368,7 +339,7 @@ bool openInput(const std::string& path, const std::string& name, std::unique_ptr
 
 std::unique_ptr<Input> memoryInput(std::string_view bytes) {
     if (startsWithGzipMagic(bytes)) {
-        return std::make_unique<Input>(inflateSource(memorySource(bytes), true), nullptr, true);
+        return std::make_unique<Input>(inflateSource(memorySource(bytes)), nullptr, true);
     }
     return std::make_unique<Input>(memorySource(bytes), memoryAccess(bytes), false);
 }

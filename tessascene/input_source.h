@@ -36,13 +36,8 @@ public:
 // The bytes of text, which must outlive the source.
 std::unique_ptr<ByteSource> memorySource(std::string_view text);
 
-// size bytes of file from offset on; file must outlive the source.
-std::unique_ptr<ByteSource> rangeSource(RandomAccess& file, std::uint64_t offset,
-                                        std::uint64_t size);
-
-// Decompresses inner: gzip (members one after another, as cat joins them) when gzip is true,
-// else raw deflate data as zip archives hold it.
-std::unique_ptr<ByteSource> inflateSource(std::unique_ptr<ByteSource> inner, bool gzip);
+// Decompresses inner, gzip data (members one after another, as cat joins them).
+std::unique_ptr<ByteSource> inflateSource(std::unique_ptr<ByteSource> inner);
 
 // Random access to bytes in memory, which must outlive it.
 std::unique_ptr<RandomAccess> memoryAccess(std::string_view bytes);
