@@ -517,7 +517,7 @@ private:
         }
         table.description = (type_.kind == 'i' ? "an " : "a ") + typeName_ + " array of shape " +
                             shapeText(shape_) + (fortranOrder_ ? " in Fortran order" : "") +
-                            ", using columns " + used;
+                            ", using columns " + used + kAsCoordinates;
         return true;
     }
 

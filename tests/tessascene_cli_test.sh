@@ -201,6 +201,18 @@ for run in "default::-1.7888544 0 0 0.8944272|1.7888544 0 0 -0.8944272" "keep:--
         fail "two.txt with '$flags': got '$got', expected '$want'"
 done
 
+# Small coordinates beside large ones are written as read, also from a pipe.
+printf 'x,y,z,w\n1e8,1,0.1,0.01\n2e8,2,0.2,0.02\n' |
+    "$tool" import - --size keep -o "$work/small" >/dev/null || fail "the small coordinates failed"
+[[ "$(tail -n 2 "$work/small/kvoTessa1F.txt" | paste -sd'|')" == "1e+08 1 0.1 0.01|2e+08 2 0.2 0.02" ]] ||
+    fail "small coordinates were not written as read: $(tail -n 2 "$work/small/kvoTessa1F.txt")"
+
+# A bit flipped in an .npz member's data: refused, naming the archive and the member.
+cp "$source/tests/data/writers/stored.npz" "$work/flipped.npz"
+byte=$(od -An -tu1 -j 263 -N 1 "$work/flipped.npz")
+printf "\\$(printf '%03o' $((byte ^ 8)))" | dd of="$work/flipped.npz" bs=1 seek=263 conv=notrunc status=none
+expect 1 "flipped.npz: the member 'pts.npy' is damaged: CRC error" import "$work/flipped.npz"
+
 # The checked-in examples are what the tool makes today.
 bash "$source/scripts/make-examples.sh" "$tool" "$work/examples" || fail "make-examples.sh failed"
 for made in "$work/examples"/*/; do
@@ -238,6 +250,12 @@ printf 'x,y,z,q\n0,0,0,-1\n1,0,0,1\n2,0,0,-1\n' >"$work/zigzag.csv"
 "$tool" slice "$work/zigzag.csv" --size keep --at q=0 -o "$work/cut-table" >/dev/null || fail "slice table"
 [[ "$(tail -n 2 "$work/cut-table/kvoTessa1F.txt" | paste -sd'|')" == "0.5 0 0 0|1.5 0 0 0" &&
     "$(head -n 1 "$work/cut-table/kvoTessa1F.txt")" == 3 ]] || fail "the cut of a table's path"
+# The report counts what the figure file holds: 80 vertices only 1e-7 apart stay 80.
+"$tool" slice 600-cell --size keep --hyperplane -0.2161482816740278,-0.10295157232738465,-0.96458016930691504,-0.11075193481166688:0.69138184784940049 \
+    -o "$work/cut-near" >"$work/stdout" || fail "the slice of near vertices failed"
+grep -qF "80 vertices, 200 edges" "$work/stdout" || fail "the near cut's report: $(cat "$work/stdout")"
+[[ "$(cut_counts "$work/cut-near/kvoTessa1F.txt")" == "80 200 "* ]] ||
+    fail "the near cut's file holds $(cut_counts "$work/cut-near/kvoTessa1F.txt") (vertices, edges)"
 expect 1 "q = 5 does not meet the figure; its q runs from -1 to 1" slice tesseract --at q=5
 expect 1 "N.P = 9 (N = 1,1,0,0) does not meet the figure; its N.P runs from -2 to 2" \
     slice tesseract --hyperplane 1,1,0,0:9
@@ -287,9 +305,9 @@ while IFS='|' read -r paths points want; do
     got="$(sed -e 's/^Wrote .*: /Wrote: /' -e 's/^Read .*: /Read: /' "$work/stdout" | paste -sd'/')"
     [[ "$got" == "$want" ]] || fail "$paths zigzags of $points points: got '$got', expected '$want'"
 done <<'EOF'
-90|91|Read: 8190 data points, using columns 1 to 4/Simplified 8190 points to 8100 vertices: every point lies within 5 of the drawn line (5.26316% of the diagonal of the data's bounding box, 95)/Wrote: 8190 data points, 8100 vertices in 90 polylines (line-loop 0)
-90|90|Read: 8100 data points, using columns 1 to 4/Wrote: 8100 data points, 8100 vertices in 90 polylines (line-loop 0)
-1|8011|Read: 8011 data points, using columns 1 to 4/Wrote: 8011 data points, 8100 vertices in 90 polylines (line-loop 0)
+90|91|Read: 8190 data points, using columns 1 to 4 as x, y, z, q/Simplified 8190 points to 8100 vertices: every point lies within 5 of the drawn line (5.26316% of the diagonal of the data's bounding box, 95)/Wrote: 8190 data points, 8100 vertices in 90 polylines (line-loop 0)
+90|90|Read: 8100 data points, using columns 1 to 4 as x, y, z, q/Wrote: 8100 data points, 8100 vertices in 90 polylines (line-loop 0)
+1|8011|Read: 8011 data points, using columns 1 to 4 as x, y, z, q/Wrote: 8011 data points, 8100 vertices in 90 polylines (line-loop 0)
 EOF
 
 # Each limit: the value just inside is taken (the summary on stdout, a whole line of the written
