@@ -201,12 +201,6 @@ for run in "default::-1.7888544 0 0 0.8944272|1.7888544 0 0 -0.8944272" "keep:--
         fail "two.txt with '$flags': got '$got', expected '$want'"
 done
 
-# Small coordinates beside large ones are written as read, also from a pipe.
-printf 'x,y,z,w\n1e8,1,0.1,0.01\n2e8,2,0.2,0.02\n' |
-    "$tool" import - --size keep -o "$work/small" >/dev/null || fail "the small coordinates failed"
-[[ "$(tail -n 2 "$work/small/kvoTessa1F.txt" | paste -sd'|')" == "1e+08 1 0.1 0.01|2e+08 2 0.2 0.02" ]] ||
-    fail "small coordinates were not written as read: $(tail -n 2 "$work/small/kvoTessa1F.txt")"
-
 # A bit flipped in an .npz member's data: refused, naming the archive and the member.
 cp "$source/tests/data/writers/stored.npz" "$work/flipped.npz"
 byte=$(od -An -tu1 -j 263 -N 1 "$work/flipped.npz")

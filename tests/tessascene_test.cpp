@@ -19,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -292,11 +293,9 @@ TEST(SceneWriter, WritesTheShortestTextOfEachFloat) {
             floats.insert(floats.end(), {f, std::nextafter(f, 0.0f), std::nextafter(f, 2 * f)});
         }
     }
-    std::uint32_t bits = 2463534242u;
+    std::mt19937 random(1);
     while (floats.size() < 200000) {
-        bits ^= bits << 13;
-        bits ^= bits >> 17;
-        bits ^= bits << 5;
+        const std::uint32_t bits = random();
         float f;
         std::memcpy(&f, &bits, sizeof f);
         if (std::isfinite(f) && std::fabs(f) >= FLT_MIN) {
