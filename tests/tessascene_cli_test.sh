@@ -206,6 +206,10 @@ cp "$source/tests/data/writers/stored.npz" "$work/flipped.npz"
 byte=$(od -An -tu1 -j 263 -N 1 "$work/flipped.npz")
 printf "\\$(printf '%03o' $((byte ^ 8)))" | dd of="$work/flipped.npz" bs=1 seek=263 conv=notrunc status=none
 expect 1 "flipped.npz: the member 'pts.npy' is damaged: CRC error" import "$work/flipped.npz"
+# An archive is read into memory only up to 1 GiB (a sparse file: nothing is stored).
+printf 'PK\003\004' >"$work/huge.npz" && truncate -s 1100M "$work/huge.npz"
+expect 1 "huge.npz: an .npz archive is read into memory, and this one is larger than 1 GiB" \
+    import "$work/huge.npz"
 
 # The checked-in examples are what the tool makes today.
 bash "$source/scripts/make-examples.sh" "$tool" "$work/examples" || fail "make-examples.sh failed"
