@@ -280,8 +280,10 @@ def following(tools, base):
             range.setStart(last, last.data.length - 2);
             range.setEnd(last, last.data.length - 1);
             const line = range.getBoundingClientRect(), box = p.getBoundingClientRect();
+            // The panel's lines in the window, without scrolling the page.
+            const seen = Math.min(box.top + p.clientHeight, innerHeight) - Math.max(box.top, 0);
             return {text: p.textContent, shown: line.top >= box.top && line.bottom <= box.bottom,
-                    lines: Math.floor(p.clientHeight / parseFloat(getComputedStyle(p).lineHeight))};
+                    lines: Math.floor(seen / parseFloat(getComputedStyle(p).lineHeight))};
         })(%s)""" % PANEL)
         logged = "".join(e["params"]["args"][0].get("value", "") + "\n" for e in tools.events
                          if e["method"] == "Runtime.consoleAPICalled")
@@ -291,7 +293,7 @@ def following(tools, base):
     text = state["text"]
     check("after 20 keys the panel shows the end of the newest frame",
           state["shown"] and "GLOBAL STEP 20\n" in text.rsplit("Start Draw", 1)[1], text[-200:])
-    check("the panel shows %d console lines at 1024x768" % state["lines"], state["lines"] >= 30)
+    check("the window shows %d console lines at 1024x768" % state["lines"], state["lines"] >= 30)
     keys = text[text.index(FRAME_END, text.index("GLOBAL STEP 0\n")) + len(FRAME_END):]
     check("the browser's console has the keys' frames as the panel has them",
           keys.count(FRAME_END) == 20 and logged.endswith(keys), logged[-200:])
