@@ -84,7 +84,9 @@ function tessaviewWorkerMain() {
       if (!job) throw new Error("no job called " + message.job);
       const [result, transfer] = await job(message, report);
       report(result, transfer);
-    }).catch((error) => report({ kind: "error", message: String((error && error.message) || error) }));
+    }).catch((error) => {
+      report({ kind: "error", message: String((error && error.message) || error) });
+    });
   };
 }
 
@@ -135,7 +137,9 @@ class TessaviewWorker {
         return;
       }
       this.current = null;
-      if (current) current.handle({ kind: "error", message: "the worker failed: " + event.message });
+      if (current) {
+        current.handle({ kind: "error", message: "the worker failed: " + event.message });
+      }
     };
   }
 

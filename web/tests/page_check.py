@@ -107,7 +107,8 @@ class Browser:
     def canvas(self, url):
         self.console(url)
         shot = os.path.join(self.scratch, "shot.png")
-        self.tools.evaluate("new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)))")
+        self.tools.evaluate("new Promise(r => requestAnimationFrame("
+                            "() => requestAnimationFrame(r)))")
         self.tools.screenshot(shot, (0, 0, W, H))
         raw = subprocess.run(["/usr/bin/convert", shot, "-depth", "8", "rgb:-"],
                              capture_output=True, check=True).stdout
