@@ -8,7 +8,8 @@
     ?scene= explained in words; without a worker or WebGL2, the same readout and a word why;
   - keys after choosing an example, an on-screen key button;
   - a one-finger touch drag gives the readout of the same left drag, a pinch that of the right
-    drag it stands for, the wheel that of a right drag;
+    drag it stands for, the wheel that of a right drag; on a phone held sideways the page scrolls
+    beside the view;
   - after 20 keys the console panel shows the newest frame (1024x768, where it shows many
     lines), and the browser's console holds the same text;
   - at two device pixels per CSS pixel the canvas draws twice as sharp;
@@ -57,6 +58,11 @@ def panel(tools):
 def settle(tools, ms=350):
     """Waits past the panel's 100 ms batching and a frame or two."""
     tools.evaluate("new Promise(r => setTimeout(r, %d))" % ms)
+
+
+def viewport(tools, width, height, ratio=1):
+    tools.call("Emulation.setDeviceMetricsOverride", width=width, height=height,
+               deviceScaleFactor=ratio, mobile=False)
 
 
 def free_port():
@@ -246,21 +252,34 @@ def touch_and_wheel(tools, base):
             tools.touch("end", [])
         touched = after(finger)
         pinched = after(pinch)
+        # A phone on its side: a swipe beside the view scrolls the page, one on it turns the view.
+        tools.call("Emulation.setDeviceMetricsOverride", width=844, height=390,
+                   deviceScaleFactor=2, mobile=True)
+        tools.open(url)
+        scrolled = []
+        for x in (60, 420):
+            tools.evaluate("scrollTo(0, 0)")
+            tools.touch("start", [(x, 300)])
+            for y in range(280, 100, -20):
+                tools.touch("move", [(x, y)])
+            tools.touch("end", [])
+            settle(tools)
+            scrolled.append(tools.evaluate("scrollY"))
+        frames = panel(tools).count(FRAME_END)
     finally:
         tools.call("Emulation.setTouchEmulationEnabled", enabled=False)
+        viewport(tools, 1300, 700)
     check("a one-finger drag gives the readout of the same left drag (%d frames)"
           % left.count(FRAME_END), touched == left and left.count(FRAME_END) == 3,
           (touched[:300], left[:300]))
     check("a pinch gives the readout of the right drag it stands for, and zooms",
           pinched == right and right.count(FRAME_END) == 3 and "Eye (x,y,z)  -1.6    5     2\n"
           not in right, (pinched[:300], right[:300]))
+    check("on a phone on its side a swipe beside the view scrolls the page (%d pixels), one on "
+          "the view turns it (%d frames)" % (scrolled[0], frames - 1),
+          scrolled[0] > 100 and scrolled[1] == 0 and frames == 10, scrolled)
     check("a wheel notch up zooms as a right drag of 10 pixels up",
           wheel == one_notch and one_notch.count(FRAME_END) == 1, (wheel[:300], one_notch[:300]))
-
-
-def viewport(tools, width, height, ratio=1):
-    tools.call("Emulation.setDeviceMetricsOverride", width=width, height=height,
-               deviceScaleFactor=ratio, mobile=False)
 
 
 def following(tools, base):
