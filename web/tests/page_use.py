@@ -118,7 +118,7 @@ def installed_copy(cmake, build, scratch):
     return site
 
 
-def hosted(tools, base, site):
+def hosted(tools, base):
     print("The installed page, copied and served")
     names = tools.evaluate("window.tessaviewExamples")
     wrong = []
@@ -446,7 +446,7 @@ def main():
                 except OSError:
                     time.sleep(0.05)
             tools.open(base + "index.html")
-            example = hosted(tools, base, site)
+            example = hosted(tools, base)
             from_disk(tools, site, example)
             lacking(tools, base, example)
             keys_and_buttons(tools, base)
