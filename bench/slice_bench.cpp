@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "tessascene/polytopes.h"
-#include "tessascene/slice.h"
-#include "tessascene/trails.h"
+#include "tessascene/cut/slice.h"
+#include "tessascene/figures/polytopes.h"
+#include "tessascene/figures/trails.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -43,5 +45,7 @@ void layOutCut(benchmark::State& state) {
 BENCHMARK(layOutCut)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+}  // namespace tessascene
 
 BENCHMARK_MAIN();

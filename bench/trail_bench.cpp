@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tessascene/edge_graph.h"
-#include "tessascene/trails.h"
+#include "tessascene/figures/edge_graph.h"
+#include "tessascene/figures/trails.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -62,5 +64,7 @@ void splitWholeFan(benchmark::State& state) {
 BENCHMARK(splitWholeFan)->Arg(2700)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace tessascene
 
 BENCHMARK_MAIN();

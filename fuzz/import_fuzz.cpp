@@ -21,13 +21,16 @@
 #include <vector>
 
 #include "fuzz/split_input.h"
-#include "tessascene/data_import.h"
-#include "tessascene/geometry.h"
-#include "tessascene/import_command.h"
-#include "tessascene/polytopes.h"
-#include "tessascene/simplify.h"
-#include "tessascene/table_import.h"
-#include "tessascene/trails.h"
+#include "tessascene/figures/geometry.h"
+#include "tessascene/figures/polytopes.h"
+#include "tessascene/figures/simplify.h"
+#include "tessascene/figures/trails.h"
+#include "tessascene/import/compressed_input.h"
+#include "tessascene/import/data_import.h"
+#include "tessascene/import/table_import.h"
+#include "tessascene/scene_text/table_placement.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -153,14 +156,13 @@ void runTable(const PointTable& table, const FuzzOptions& options) {
 
     // The tool's own placement: what it accepts can be written, and what it refuses is a
     // coordinate that would not fit, named with its place.
-    Options placing;
-    placing.operand = "fuzz";
+    SceneParameters placing;
     placing.lineLoop = options.lineLoop;
     placing.center = options.center;
     placing.noSimplify = !options.simplify;
     SceneFigure placed;
     placed.lineLoop = options.lineLoop;
-    if (!placeTable(table, placing, options.keep ? 0.0 : 2.0, placed, report, error)) {
+    if (!placeTable(table, placing, options.keep ? 0.0 : 2.0, "fuzz", placed, report, error)) {
         check(error.find(": a coordinate is ") != std::string::npos,
               "placement refused a table without naming a coordinate");
         return;
@@ -202,7 +204,8 @@ void runFigure(EdgeGraph& graph, const FuzzOptions& options) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+// Imports one fuzz input as the tool imports a file, and checks what comes of it.
+void fuzzImport(const uint8_t* data, size_t size) {
     const std::string_view whole(reinterpret_cast<const char*>(data), size);
     const bool binary = whole.rfind("\x93NUMPY", 0) == 0 || whole.rfind("PK", 0) == 0 ||
                         whole.rfind("\x1f\x8b", 0) == 0;
@@ -212,12 +215,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         optionText.clear();
     }
     const FuzzOptions options = readOptions(optionText);
-    const std::unique_ptr<Input> input = memoryInput(fileText);
+    std::string error;
+    const std::unique_ptr<Input> input =
+        inputOf(memorySource(fileText), memoryAccess(fileText), error);
+    if (input == nullptr) {
+        return;
+    }
 
     EdgeGraph graph;
     PointTable table;
     bool isTable = false;
-    std::string error;
     if (importInput(*input, "input", options.table, graph, table, isTable, error)) {
         if (isTable) {
             check(!table.description.empty(), "a table without a description");
@@ -228,5 +235,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         check(error.rfind("input", 0) == 0, "an error does not name the file");
     }
+}
+
+}  // namespace tessascene
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    tessascene::fuzzImport(data, size);
     return 0;
 }

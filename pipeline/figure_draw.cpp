@@ -23,16 +23,6 @@ bool primitiveFor(int lineLoop, GLenum* mode) {
             return false;
     }
 }
-
-// True when every one of the polyline's count vertices can be handed to OpenGL.
-bool allVerticesFinite(const Polyline3& polyline) {
-    for (int j = 0; j < polyline.count; ++j) {
-        if (!isFinite(polyline.vertices[j])) {
-            return false;
-        }
-    }
-    return true;
-}
 }  // namespace
 
 void drawFigurePass(const FigureCollection& figure, const AffineCollection& affines, float step,

@@ -12,6 +12,17 @@ struct Polyline3 {
     float blue = 0.0f;
 };
 
+// True when every one of the polyline's count vertices is finite: only such a polyline is drawn,
+// on the desktop and in the web page alike.
+inline bool allVerticesFinite(const Polyline3& polyline) {
+    for (int j = 0; j < polyline.count; ++j) {
+        if (!isFinite(polyline.vertices[j])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 struct FigureCollection3 {
     int count = 0;
     int lineLoop = 0;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <unordered_map>
 
+namespace tessarecord {
+
 namespace {
 
 constexpr int kMaxColours = 256;
@@ -409,3 +411,5 @@ bool encodePng(const RgbImage& image, std::vector<std::uint8_t>& out, std::strin
     png_destroy_write_struct(&png, &info);
     return true;
 }
+
+}  // namespace tessarecord

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace tessarecord {
+
 // One picture: rows top-down, 3 bytes per pixel (red, green, blue).
 struct RgbImage {
     int width = 0;
@@ -63,3 +65,5 @@ bool encodeGif(const std::vector<RgbImage>& frames, int delayCs, std::vector<std
 // Encodes one picture as a PNG: indexed with its exact colours when it has at most 256, 8-bit
 // RGB otherwise. False with a message on failure.
 bool encodePng(const RgbImage& image, std::vector<std::uint8_t>& out, std::string& error);
+
+}  // namespace tessarecord

@@ -2,7 +2,6 @@
 // the real viewer in a private virtual X server.
 #include <errno.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include "scene/scene_format.h"
 #include "tessarecord/image_files.h"
 #include "tessarecord/processes.h"
+#include "tessarecord/record_errors.h"
 #include "tessarecord/recorder_options.h"
 #include "tessarecord/session.h"
 #include "tessaview_version.h"
@@ -25,13 +25,15 @@
 #include "toolkit/shown_name.h"
 #include "toolkit/tool_exit.h"
 
+namespace tessarecord {
+
 namespace {
 
 constexpr int kMaxFrames = 400;
 constexpr int kMaxTimeoutS = 3600;
 constexpr const char* kViewerName = "tessaview";
 // Names this program's messages and temporary files for the safe output.
-const OutputWriter kWriter{"tessarecord", ".tessarecord-", "the recording"};
+const toolkit::OutputWriter kWriter{"tessarecord", ".tessarecord-", "the recording"};
 
 const char* const kDescription =
     "Starts the viewer in SCENE_DIR inside a private virtual X server (Xvfb), records its first\n"
@@ -77,8 +79,9 @@ struct Options {
     bool force = false;
 };
 
-int fail(int status, const std::string& message) {
-    return failWith("tessarecord", status, message);
+// A wrong command line: the one error of the tools, with the usage status.
+[[noreturn]] void usage(const std::string& message) {
+    throw toolkit::ToolError(toolkit::kExitUsage, message);
 }
 
 bool isExecutableFile(const std::string& path) {
@@ -121,7 +124,7 @@ std::string absolute(const std::string& path) {
 bool findViewer(const std::string& given, std::string& viewer, std::string& error) {
     if (!given.empty()) {
         if (!isExecutableFile(given)) {
-            error = "the viewer '" + shownName(given) + "' is not an executable file";
+            error = "the viewer '" + toolkit::shownName(given) + "' is not an executable file";
             return false;
         }
         viewer = absolute(given);
@@ -151,7 +154,7 @@ bool findViewer(const std::string& given, std::string& viewer, std::string& erro
 
 // The scene folder must exist, be readable and hold both scene files, readable regular files.
 bool checkSceneDir(const std::string& dir, std::string& error) {
-    const std::string shown = "'" + shownName(dir) + "'";
+    const std::string shown = "'" + toolkit::shownName(dir) + "'";
     struct stat info {};
     if (::stat(dir.c_str(), &info) != 0) {
         error = errno == ENOENT
@@ -175,7 +178,7 @@ bool checkSceneDir(const std::string& dir, std::string& error) {
     }
     for (const char* name : {kFigureFileName, kAffineFileName}) {
         const std::string path = base + "/" + name;
-        const std::string file = "'" + shownName(path) + "'";
+        const std::string file = "'" + toolkit::shownName(path) + "'";
         if (::stat(path.c_str(), &info) != 0) {
             error = errno == ENOENT ? "the scene folder " + shown + " has no " + name +
                                           "; make the scene files with tessascene or choose "
@@ -201,13 +204,6 @@ bool checkSceneDir(const std::string& dir, std::string& error) {
     return true;
 }
 
-// Dies of sig, the way the shell expects of a stopped program.
-[[noreturn]] void dieOf(int sig) {
-    ::signal(sig, SIG_DFL);
-    ::raise(sig);
-    ::_exit(128 + sig);
-}
-
 // The distinct folders of the given files.
 std::vector<std::string> foldersOf(const std::vector<std::string>& files) {
     std::vector<std::string> folders;
@@ -222,9 +218,9 @@ std::vector<std::string> foldersOf(const std::vector<std::string>& files) {
     return folders;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Records as the command line argv asks and returns the exit status; every error throws the
+// tools' one error, toolkit::ToolError.
+int record(int argc, char** argv) {
     Options options;
     CLI::App app{kDescription, "tessarecord"};
     app.add_option("SCENE_DIR", options.sceneDirs,
@@ -257,7 +253,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        return fail(kExitUsage, e.what());
+        usage(e.what());
     }
 
     std::string error;
@@ -269,13 +265,13 @@ int main(int argc, char** argv) {
         !parseWholeNumber("--timeout", options.timeoutS, 1, kMaxTimeoutS, timeoutS, error) ||
         !parseOutputName(options.output, outputName, error) ||
         !keySequence(options.keys, steps, keys, error)) {
-        return fail(kExitUsage, error);
+        usage(error);
     }
     const size_t framesPerFolder = keys.size() + 1;
     if (framesPerFolder * options.sceneDirs.size() > static_cast<size_t>(kMaxFrames)) {
-        return fail(kExitUsage, "at most " + std::to_string(kMaxFrames) +
-                                    " frames: --keys and --steps press too many keys for " +
-                                    std::to_string(options.sceneDirs.size()) + " folder(s)");
+        usage("at most " + std::to_string(kMaxFrames) +
+              " frames: --keys and --steps press too many keys for " +
+              std::to_string(options.sceneDirs.size()) + " folder(s)");
     }
     const int frameCount = static_cast<int>(framesPerFolder * options.sceneDirs.size());
 
@@ -291,10 +287,9 @@ int main(int argc, char** argv) {
     const bool withConsole = !options.console.empty();
     if (withConsole) {
         for (const std::string& target : targets) {
-            if (samePath(target, options.console)) {
-                return fail(kExitUsage, "the output and --console both name '" +
-                                            shownName(options.console) +
-                                            "'; give the transcript a name of its own");
+            if (toolkit::samePath(target, options.console)) {
+                usage("the output and --console both name '" + toolkit::shownName(options.console) +
+                      "'; give the transcript a name of its own");
             }
         }
         targets.push_back(options.console);
@@ -306,50 +301,47 @@ int main(int argc, char** argv) {
     settings.timeoutMs = timeoutS * 1000;
     for (const std::string& dir : options.sceneDirs) {
         if (!checkSceneDir(dir, error)) {
-            return fail(kExitFailure, error);
+            throw failure(error);
         }
     }
     if (!findViewer(options.viewer, settings.viewer, error)) {
-        return fail(kExitFailure, error);
+        throw failure(error);
     }
     settings.xvfb = findOnPath("Xvfb");
     if (settings.xvfb.empty()) {
-        return fail(kExitFailure,
-                    "Xvfb, the virtual X server, is not installed: install the package xvfb "
-                    "(apt-get install xvfb)");
+        throw failure(
+            "Xvfb, the virtual X server, is not installed: install the package xvfb (apt-get "
+            "install xvfb)");
     }
     // Folders, links, other files in the way and existing files without --force: refused
     // before any work.
     for (const std::string& target : targets) {
-        error = targetProblem(target, options.force, kWriter);
+        error = toolkit::targetProblem(target, options.force, kWriter);
         if (!error.empty()) {
-            return fail(kExitFailure, error);
+            throw failure(error);
         }
     }
 
     // From here on a stop signal removes what was begun.
-    try {
-        installStopSignals();
-    } catch (const RecordError& e) {
-        return fail(kExitFailure, e.what());
-    }
+    installStopSignals();
     std::vector<std::string> fileTargets;
     for (const std::string& target : targets) {
-        if (targetKind(target) != TargetKind::kStream) {
+        if (toolkit::targetKind(target) != toolkit::TargetKind::kStream) {
             fileTargets.push_back(target);
         }
     }
     for (const std::string& folder : foldersOf(fileTargets)) {
-        removeLeftovers(folder, kWriter);
+        toolkit::removeLeftovers(folder, kWriter);
     }
-    std::vector<std::unique_ptr<OutputFile>> files;
+    // A failure or a stop from here on removes the files begun as they go.
+    std::vector<std::unique_ptr<toolkit::OutputFile>> files;
     for (const std::string& target : targets) {
-        files.push_back(std::make_unique<OutputFile>(kWriter));
+        files.push_back(std::make_unique<toolkit::OutputFile>(kWriter));
         if (!files.back()->open(target, options.force, error)) {
-            return fail(kExitFailure, error);
+            throw failure(error);
         }
     }
-    OutputFile* consoleFile = withConsole ? files.back().get() : nullptr;
+    toolkit::OutputFile* consoleFile = withConsole ? files.back().get() : nullptr;
 
     // Frames go where they are needed as they come: a GIF's compressed into memory, a
     // sequence's encoded into their files, only the last one for a single PNG.
@@ -360,13 +352,13 @@ int main(int argc, char** argv) {
     output.frame = [&](RgbImage&& frame) {
         std::string problem;
         if (outputName.kind == OutputKind::kGif && !gifFrames.add(frame, problem)) {
-            throw RecordError(problem);
+            throw failure(problem);
         }
         if (outputName.kind == OutputKind::kPngSequence) {
             std::vector<std::uint8_t> bytes;
             if (!encodePng(frame, bytes, problem) ||
                 !files[static_cast<size_t>(framesDone)]->write(bytes, problem)) {
-                throw RecordError(problem);
+                throw failure(problem);
             }
         }
         lastFrame = std::move(frame);
@@ -375,20 +367,12 @@ int main(int argc, char** argv) {
     output.console = [&](const char* data, size_t size) {
         std::string problem;
         if (consoleFile != nullptr && !consoleFile->write(data, size, problem)) {
-            throw RecordError(problem);
+            throw failure(problem);
         }
     };
-    try {
-        recordSession(settings, output);
-    } catch (const RecordError& e) {
-        return fail(kExitFailure, e.what());
-    } catch (const Interrupted& stop) {
-        files.clear();
-        std::cerr << "tessarecord: stopped by signal " << stop.signal << "; nothing written\n";
-        dieOf(stop.signal);
-    }
+    recordSession(settings, output);
 
-    const auto stopped = [] { return pendingStopSignal() != 0; };
+    const auto stopping = [] { return pendingStopSignal() != 0; };
     if (outputName.kind == OutputKind::kGif) {
         GifReport report;
         const FrameSource source = [&gifFrames](size_t index, RgbImage& frame) {
@@ -398,16 +382,12 @@ int main(int argc, char** argv) {
             return files[0]->write(data, size, error);
         };
         std::string problem;
-        if (!encodeGif(gifFrames.size(), source, (delayMs + 5) / 10, sink, stopped, report,
+        if (!encodeGif(gifFrames.size(), source, (delayMs + 5) / 10, sink, stopping, report,
                        problem)) {
-            if (stopped()) {
-                const int sig = pendingStopSignal();
-                files.clear();
-                std::cerr << "tessarecord: stopped by signal " << sig
-                          << " while encoding the GIF; nothing written\n";
-                dieOf(sig);
+            if (stopping()) {
+                throw stopped(pendingStopSignal(), " while encoding the GIF");
             }
-            return fail(kExitFailure, error.empty() ? problem : error);
+            throw failure(error.empty() ? problem : error);
         }
         if (report.roundedFrames > 0) {
             std::cerr << "tessarecord: " << report.roundedFrames
@@ -416,25 +396,20 @@ int main(int argc, char** argv) {
     } else if (outputName.kind == OutputKind::kLastPng) {
         std::vector<std::uint8_t> bytes;
         if (!encodePng(lastFrame, bytes, error) || !files[0]->write(bytes, error)) {
-            return fail(kExitFailure, error);
+            throw failure(error);
         }
     }
-    if (stopped()) {
-        const int sig = pendingStopSignal();
-        files.clear();
-        std::cerr << "tessarecord: stopped by signal " << sig << "; nothing written\n";
-        dieOf(sig);
-    }
-    std::vector<OutputFile*> all;
+    throwIfStopped();
+    std::vector<toolkit::OutputFile*> all;
     for (const auto& file : files) {
         all.push_back(file.get());
     }
-    if (!commitAll(all, error)) {
-        return fail(kExitFailure, error + "; no file was changed");
+    if (!toolkit::commitAll(all, error)) {
+        throw failure(error + "; no file was changed");
     }
-    std::cout << "Wrote " << shownName(targets.front());
+    std::cout << "Wrote " << toolkit::shownName(targets.front());
     if (outputName.kind == OutputKind::kPngSequence && frameCount > 1) {
-        std::cout << " to " << shownName(targets[static_cast<size_t>(frameCount) - 1]);
+        std::cout << " to " << toolkit::shownName(targets[static_cast<size_t>(frameCount) - 1]);
     }
     std::cout << ": " << (outputName.kind == OutputKind::kLastPng ? 1 : frameCount)
               << (outputName.kind == OutputKind::kLastPng || frameCount == 1 ? " frame" : " frames")
@@ -443,5 +418,14 @@ int main(int argc, char** argv) {
         std::cout << " from " << options.sceneDirs.size() << " scene folders";
     }
     std::cout << "\n";
-    return kExitOk;
+    return toolkit::kExitOk;
+}
+
+}  // namespace
+
+}  // namespace tessarecord
+
+int main(int argc, char** argv) {
+    return toolkit::runTool("tessarecord",
+                            [argc, argv] { return tessarecord::record(argc, argv); });
 }

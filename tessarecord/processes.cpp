@@ -16,6 +16,8 @@
 
 #include "toolkit/shown_name.h"
 
+namespace tessarecord {
+
 namespace {
 
 constexpr int kStopGraceMs = 2000;  // SIGTERM before SIGKILL
@@ -67,7 +69,8 @@ void ChildProcess::start(const ChildStart& how) {
     const std::string& program = how.argv.at(0);
     if (std::find(std::begin(g_state.children), std::end(g_state.children), 0) ==
         std::end(g_state.children)) {
-        throw RecordError("cannot start " + shownName(program) + ": too many programs running");
+        throw failure("cannot start " + toolkit::shownName(program) +
+                      ": too many programs running");
     }
     std::vector<char*> args, envp;
     for (const std::string& a : how.argv) {
@@ -80,7 +83,7 @@ void ChildProcess::start(const ChildStart& how) {
     envp.push_back(nullptr);
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) {
-        throw RecordError("cannot start " + shownName(program) + ": " + std::strerror(errno));
+        throw failure("cannot start " + toolkit::shownName(program) + ": " + std::strerror(errno));
     }
     // fork and exec, not posix_spawn: the parent-death signal can only be set in between.
     const pid_t parent = ::getpid();
@@ -115,20 +118,21 @@ void ChildProcess::start(const ChildStart& how) {
     ::close(report[1]);
     if (pid < 0) {
         ::close(report[0]);
-        throw RecordError("cannot start " + shownName(program) + ": " + std::strerror(errno));
+        throw failure("cannot start " + toolkit::shownName(program) + ": " + std::strerror(errno));
     }
     pid_ = pid;
     noteChild(pid, true);
     ended_ = false;
-    int failure = 0;
+    int execError = 0;
     ssize_t n;
     do {
-        n = ::read(report[0], &failure, sizeof failure);
+        n = ::read(report[0], &execError, sizeof execError);
     } while (n < 0 && errno == EINTR);
     ::close(report[0]);
-    if (n == static_cast<ssize_t>(sizeof failure)) {
+    if (n == static_cast<ssize_t>(sizeof execError)) {
         stop();
-        throw RecordError("cannot run " + shownName(program) + ": " + std::strerror(failure));
+        throw failure("cannot run " + toolkit::shownName(program) + ": " +
+                      std::strerror(execError));
     }
 }
 
@@ -179,7 +183,7 @@ bool ChildProcess::ended() {
 
 void installStopSignals() {
     if (g_state.wakePipe[0] < 0 && ::pipe2(g_state.wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        throw RecordError(std::string("cannot make a pipe: ") + std::strerror(errno));
+        throw failure(std::string("cannot make a pipe: ") + std::strerror(errno));
     }
     struct sigaction action {};
     action.sa_handler = onStopSignal;
@@ -203,7 +207,7 @@ int pendingStopSignal() {
 
 void throwIfStopped() {
     if (g_state.stopSignal != 0) {
-        throw Interrupted{g_state.stopSignal};
+        throw stopped(g_state.stopSignal);
     }
 }
 
@@ -219,3 +223,5 @@ void killChildrenNow() {
         }
     }
 }
+
+}  // namespace tessarecord

@@ -9,6 +9,8 @@
 
 #include "tessarecord/record_errors.h"
 
+namespace tessarecord {
+
 // How a program is started.
 struct ChildStart {
     std::vector<std::string> argv;  // argv[0] is the program's path
@@ -29,7 +31,7 @@ public:
     ~ChildProcess() { stop(); }
 
     // Starts the program (after stopping one started before) with standard input from
-    // /dev/null and SIGPIPE as it was when the recorder started. Throws RecordError when it cannot
+    // /dev/null and SIGPIPE as it was when the recorder started. Throws a failure when it cannot
     // start or cannot run; nothing is left running then. At most a few programs run at once (see
     // processes.cpp).
     void start(const ChildStart& how);
@@ -54,13 +56,13 @@ private:
 // Makes SIGINT, SIGTERM and SIGHUP stop the recorder cleanly (see pendingStopSignal), except
 // those that were ignored when the program started, which stay ignored. SIGPIPE is ignored, so
 // that a closed FIFO is a write error; the programs started get it back as it was. Throws
-// RecordError when it cannot make its pipe.
+// a failure when it cannot make its pipe.
 void installStopSignals();
 
 // The stop signal that arrived, or 0.
 int pendingStopSignal();
 
-// Throws Interrupted once a stop signal has arrived.
+// Throws the stop (record_errors.h) once a stop signal has arrived.
 void throwIfStopped();
 
 // A descriptor that becomes readable when a stop signal arrives, for poll(); -1 before
@@ -70,3 +72,5 @@ int stopSignalFd();
 // Kills every running program's process group with SIGKILL and reaps the programs, for a
 // handler that must end the recorder at once. Calls only kill() and waitpid().
 void killChildrenNow();
+
+}  // namespace tessarecord

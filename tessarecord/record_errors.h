@@ -1,14 +1,18 @@
-// The two ways a recording ends early, shared by its parts.
+// The two ways a recording ends early, shared by its parts: both are the tools' one error,
+// toolkit::ToolError, which tessarecord's main prints in one place.
 #pragma once
 
-#include <stdexcept>
+#include <string>
 
-// A failure with a message ready for the user.
-struct RecordError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+#include "toolkit/tool_exit.h"
 
-// A signal asked the recorder to stop; signal is its number.
-struct Interrupted {
-    int signal = 0;
-};
+namespace tessarecord {
+
+// A failure with a message ready for the user: exit status 1.
+toolkit::ToolError failure(std::string message);
+
+// The stop that signal asked for: nothing is written; during says when it came, if it matters
+// (" while encoding the GIF").
+toolkit::ToolError stopped(int signal, const std::string& during = "");
+
+}  // namespace tessarecord

@@ -5,6 +5,8 @@
 
 #include "toolkit/shown_name.h"
 
+namespace tessarecord {
+
 namespace {
 
 constexpr int kMaxNumberWidth = 9;
@@ -49,13 +51,14 @@ bool parseOutputName(const std::string& name, OutputName& out, std::string& erro
         while (j < name.size() && std::isdigit(static_cast<unsigned char>(name[j]))) {
             width = width * 10 + (name[j] - '0');
             if (width > kMaxNumberWidth) {
-                error = "the frame number in '" + shownName(name) + "' is wider than 9 digits";
+                error =
+                    "the frame number in '" + toolkit::shownName(name) + "' is wider than 9 digits";
                 return false;
             }
             ++j;
         }
         if (j >= name.size() || name[j] != 'd' || numbered) {
-            error = "'" + shownName(name) +
+            error = "'" + toolkit::shownName(name) +
                     "' may hold one frame number (%d, %03d, ...) and %% for a percent sign, "
                     "nothing else after a %";
             return false;
@@ -75,7 +78,7 @@ bool parseOutputName(const std::string& name, OutputName& out, std::string& erro
     const size_t slash = name.rfind('/');
     const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
     if (base.size() == 4 && (endsWith("x" + base, ".png") || endsWith("x" + base, ".gif"))) {
-        error = "the output name '" + shownName(name) + "' needs a name before " + base;
+        error = "the output name '" + toolkit::shownName(name) + "' needs a name before " + base;
         return false;
     }
     if (endsWith(name, ".png")) {
@@ -86,8 +89,9 @@ bool parseOutputName(const std::string& name, OutputName& out, std::string& erro
         out.kind = OutputKind::kGif;
         return true;
     }
-    error = numbered ? "a numbered output name '" + shownName(name) + "' must end in .png"
-                     : "the output name '" + shownName(name) + "' must end in .gif or .png";
+    error = numbered
+                ? "a numbered output name '" + toolkit::shownName(name) + "' must end in .png"
+                : "the output name '" + toolkit::shownName(name) + "' must end in .gif or .png";
     return false;
 }
 
@@ -113,7 +117,7 @@ bool parseWholeNumber(const std::string& option, const std::string& text, int lo
     }
     if (!digits || number < lo || number > hi) {
         error = option + " takes a whole number from " + std::to_string(lo) + " to " +
-                std::to_string(hi) + ", not '" + shownName(text) + "'";
+                std::to_string(hi) + ", not '" + toolkit::shownName(text) + "'";
         return false;
     }
     value = static_cast<int>(number);
@@ -132,3 +136,5 @@ bool keySequence(const std::string& keys, int steps, std::string& out, std::stri
     out = keys + std::string(static_cast<size_t>(steps), '>');
     return true;
 }
+
+}  // namespace tessarecord

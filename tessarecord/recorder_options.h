@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace tessarecord {
+
 // What the output name asks for.
 enum class OutputKind {
     kGif,          // one animated GIF of every frame
@@ -36,3 +38,5 @@ bool parseWholeNumber(const std::string& option, const std::string& text, int lo
 // The keys to press in order: `keys` first, then `steps` times '>'. False with a message when a
 // key is not a printable ASCII character.
 bool keySequence(const std::string& keys, int steps, std::string& out, std::string& error);
+
+}  // namespace tessarecord

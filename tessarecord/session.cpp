@@ -24,6 +24,8 @@
 
 extern char** environ;
 
+namespace tessarecord {
+
 namespace {
 
 constexpr int kScreenWidth = 1280;
@@ -119,7 +121,7 @@ private:
             }
             std::string line = text.substr(start, end - start);
             std::replace(line.begin(), line.end(), '\t', ' ');
-            out += shownName(line);
+            out += toolkit::shownName(line);
             if (end < text.size()) {
                 out += '\n';
             }
@@ -151,7 +153,7 @@ std::vector<std::string> environmentWith(const std::string& extra) {
 // A pipe whose ends close on exec.
 void makePipe(int fds[2]) {
     if (::pipe2(fds, O_CLOEXEC) != 0) {
-        throw RecordError(std::string("cannot make a pipe: ") + std::strerror(errno));
+        throw failure(std::string("cannot make a pipe: ") + std::strerror(errno));
     }
 }
 
@@ -273,8 +275,8 @@ private:
             }
             if (ready == 0) {
                 ::close(displayPipe[0]);
-                throw RecordError("the virtual X server (Xvfb) did not start within " +
-                                  std::to_string(kServerStartMs / 1000) + " s" + serverTail());
+                throw failure("the virtual X server (Xvfb) did not start within " +
+                              std::to_string(kServerStartMs / 1000) + " s" + serverTail());
             }
             if (fds[0].revents == 0) {
                 continue;
@@ -283,7 +285,7 @@ private:
             const ssize_t n = ::read(displayPipe[0], buffer, sizeof buffer);
             if (n <= 0 && !(n < 0 && errno == EINTR)) {
                 ::close(displayPipe[0]);
-                throw RecordError("the virtual X server (Xvfb) ended at start" + serverTail());
+                throw failure("the virtual X server (Xvfb) ended at start" + serverTail());
             }
             if (n > 0 && got.size() < 64) {
                 got.append(buffer, static_cast<size_t>(n));
@@ -403,8 +405,8 @@ private:
     // folder's is gone by now).
     void findWindow(Screen& screen) {
         if (!display_.findWindow(screen.number, kTitleStart)) {
-            throw RecordError(std::string("the viewer drew a frame but shows no window titled '") +
-                              kTitleStart + "'" + viewerTail(screen));
+            throw failure(std::string("the viewer drew a frame but shows no window titled '") +
+                          kTitleStart + "'" + viewerTail(screen));
         }
     }
 
@@ -437,8 +439,10 @@ private:
             return;
         }
         if (const char* file = troubledSceneFile(line)) {
-            std::cerr << "tessarecord: warning: " << shownName(screen.sceneDir + "/" + file)
-                      << ": the viewer did not read it whole: " << shownName(line) << std::endl;
+            std::cerr << "tessarecord: warning: "
+                      << toolkit::shownName(screen.sceneDir + "/" + file)
+                      << ": the viewer did not read it whole: " << toolkit::shownName(line)
+                      << std::endl;
         }
     }
 
@@ -464,7 +468,7 @@ private:
                              {screen.outFd, POLLIN, 0},
                              {screen.errFd, POLLIN, 0}};
             if (::poll(fds, screen.errFd >= 0 ? 4 : 3, left) < 0 && errno != EINTR) {
-                throw RecordError(std::string("poll failed: ") + std::strerror(errno));
+                throw failure(std::string("poll failed: ") + std::strerror(errno));
             }
             if (fds[2].revents != 0 && !readStream(screen, screen.outFd, true)) {
                 closeFd(screen.outFd);
@@ -478,9 +482,9 @@ private:
 
     // Ends the recording: the deadline for what passed.
     [[noreturn]] void waitedInVain(Screen& screen, const std::string& what) {
-        throw RecordError("waited " + std::to_string(settings_.timeoutMs / 1000) + " s for " +
-                          what + " in " + shownName(screen.sceneDir) + " in vain" +
-                          viewerTail(screen) + "\n(a large scene may need a longer --timeout)");
+        throw failure("waited " + std::to_string(settings_.timeoutMs / 1000) + " s for " + what +
+                      " in " + toolkit::shownName(screen.sceneDir) + " in vain" +
+                      viewerTail(screen) + "\n(a large scene may need a longer --timeout)");
     }
 
     [[noreturn]] void viewerEnded(Screen& screen, const std::string& what) {
@@ -493,8 +497,8 @@ private:
         }
         std::string how;
         how = screen.viewer.waitExit(1000, how) ? " (" + how + ")" : "";
-        throw RecordError("the viewer ended before " + what + " in " + shownName(screen.sceneDir) +
-                          how + viewerTail(screen));
+        throw failure("the viewer ended before " + what + " in " +
+                      toolkit::shownName(screen.sceneDir) + how + viewerTail(screen));
     }
 
     std::string viewerTail(const Screen& screen) {
@@ -541,3 +545,5 @@ void recordSession(const SessionSettings& settings, const SessionOutput& output)
     Session session(settings, output);
     session.run();
 }
+
+}  // namespace tessarecord

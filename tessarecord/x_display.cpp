@@ -15,6 +15,8 @@
 #include "tessarecord/processes.h"
 #include "tessarecord/record_errors.h"
 
+namespace tessarecord {
+
 namespace {
 
 // The code of the last X error, 0 for none: Xlib's error handler has no context of its own.
@@ -61,15 +63,15 @@ void XDisplay::open(const std::string& name, int screens) {
     XSetIOErrorHandler(onXConnectionLost);
     x_->dpy = XOpenDisplay(name.c_str());
     if (x_->dpy == nullptr) {
-        throw RecordError("cannot connect to the virtual X server on " + name);
+        throw failure("cannot connect to the virtual X server on " + name);
     }
     int error = 0;
     if (!XDamageQueryExtension(x_->dpy, &x_->damageEvent, &error)) {
-        throw RecordError("the virtual X server has no DAMAGE extension");
+        throw failure("the virtual X server has no DAMAGE extension");
     }
     if (ScreenCount(x_->dpy) < screens) {
-        throw RecordError("the virtual X server started with fewer than " +
-                          std::to_string(screens) + " screens");
+        throw failure("the virtual X server started with fewer than " + std::to_string(screens) +
+                      " screens");
     }
     x_->screens.assign(static_cast<size_t>(screens), Connection::Screen{});
     for (int i = 0; i < screens; ++i) {
@@ -172,8 +174,8 @@ RgbImage XDisplay::capture(int screen) {
     XImage* image = XGetImage(x_->dpy, s.window, 0, 0, static_cast<unsigned>(width),
                               static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (image == nullptr) {
-        throw RecordError("cannot read the viewer's window (X error " +
-                          std::to_string(g_lastXError) + ")");
+        throw failure("cannot read the viewer's window (X error " + std::to_string(g_lastXError) +
+                      ")");
     }
     RgbImage out;
     out.width = width;
@@ -213,7 +215,7 @@ void XDisplay::sendKey(int screen, char c) {
     const KeyCode code = XKeysymToKeycode(x_->dpy, sym);
     unsigned int state = 0;
     if (code == 0) {
-        throw RecordError(std::string("the virtual keyboard has no key for '") + c + "'");
+        throw failure(std::string("the virtual keyboard has no key for '") + c + "'");
     }
     if (XkbKeycodeToKeysym(x_->dpy, code, 0, 0) != sym) {
         state = ShiftMask;
@@ -238,3 +240,5 @@ void XDisplay::sendKey(int screen, char c) {
     }
     XFlush(x_->dpy);
 }
+
+}  // namespace tessarecord

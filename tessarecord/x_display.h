@@ -7,6 +7,8 @@
 
 #include "tessarecord/image_files.h"
 
+namespace tessarecord {
+
 // Screens are numbered from 0. Every call but open() needs an open connection.
 class XDisplay {
 public:
@@ -16,7 +18,7 @@ public:
     ~XDisplay();
 
     // Connects to the server name (such as ":5"), which must offer DAMAGE and at least screens
-    // screens, and watches each screen from then on for drawing. Throws RecordError. Should the
+    // screens, and watches each screen from then on for drawing. Throws a failure. Should the
     // connection be lost later, the programs started are killed and the recorder exits with 1.
     void open(const std::string& name, int screens);
 
@@ -46,11 +48,11 @@ public:
     void forgetWindow(int screen);
 
     // The picture of the window found in the screen, 8-bit RGB, rows top-down. Throws
-    // RecordError when the server cannot give it.
+    // a failure when the server cannot give it.
     RgbImage capture(int screen);
 
     // Presses and releases the key that types the printable ASCII character c in the window
-    // found in the screen, with Shift where the keyboard needs it. Throws RecordError when the
+    // found in the screen, with Shift where the keyboard needs it. Throws a failure when the
     // keyboard has no key for c.
     void sendKey(int screen, char c);
 
@@ -58,3 +60,5 @@ private:
     struct Connection;
     std::unique_ptr<Connection> x_;
 };
+
+}  // namespace tessarecord

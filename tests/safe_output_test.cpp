@@ -25,6 +25,8 @@
 #include "toolkit/safe_output.h"
 #include "toolkit/staged_folder.h"
 
+namespace toolkit {
+
 namespace {
 
 const OutputWriter kWriter{"tessarecord", ".tessarecord-", "the recording"};
@@ -340,3 +342,5 @@ TEST(SafeOutput, AStagedFolderAppearsWholeOrNotAtAll) {
 }
 
 }  // namespace
+
+}  // namespace toolkit

@@ -11,11 +11,15 @@
 #include <vector>
 
 #include "scene/scene_loader.h"
-#include "tessascene/geomview_import.h"
-#include "tessascene/polytopes.h"
-#include "tessascene/slice.h"
-#include "tessascene/trails.h"
-#include "tests/test_helpers.h"
+#include "tessascene/cut/slice.h"
+#include "tessascene/figures/polytopes.h"
+#include "tessascene/figures/trails.h"
+#include "tessascene/import/geomview_import.h"
+#include "tessascene/scene_text/figure_placement.h"
+#include "tessascene/scene_text/scene_writer.h"
+#include "test_helpers.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -50,12 +54,7 @@ WrittenCut writeAndLoad(const EdgeGraph& graph, const Hyperplane& plane) {
     EXPECT_TRUE(layoutPolylines(cut, written.lineLoop, FigureCapacity{}, layout, error)) << error;
     SceneFigure figure;
     figure.lineLoop = written.lineLoop;
-    for (const auto& indices : layout) {
-        figure.polylines.emplace_back();
-        for (int v : indices) {
-            figure.polylines.back().push_back(cut.vertices[v]);
-        }
-    }
+    figure.polylines = polylinesOf(cut, layout);
     EXPECT_TRUE(figureFileText(figure, text, error)) << error;
 
     static FigureCollection loaded;  // large: kept off the stack
@@ -290,3 +289,5 @@ TEST(Slice, EveryCutOfAConvexPolytopeIsAPolyhedron) {
 }
 
 }  // namespace
+
+}  // namespace tessascene

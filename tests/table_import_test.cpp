@@ -22,12 +22,15 @@
 #include <utility>
 #include <vector>
 
-#include "tessascene/data_import.h"
-#include "tessascene/import_command.h"
-#include "tessascene/simplify.h"
-#include "tessascene/table_import.h"
-#include "tessascene/text_input.h"
-#include "tests/test_helpers.h"
+#include "tessascene/figures/simplify.h"
+#include "tessascene/import/compressed_input.h"
+#include "tessascene/import/data_import.h"
+#include "tessascene/import/table_import.h"
+#include "tessascene/import/text_input.h"
+#include "tessascene/scene_text/table_placement.h"
+#include "test_helpers.h"
+
+namespace tessascene {
 
 namespace {
 
@@ -167,12 +170,11 @@ TEST(PointTable, PlacedCoordinatesMustFitAFloat) {
         PointTable table;
         std::string error;
         ASSERT_TRUE(readTable(c.text, {}, table, error)) << error;
-        Options options;
-        options.operand = "t.csv";
-        options.center = c.center;
+        SceneParameters parameters;
+        parameters.center = c.center;
         SceneFigure figure;
         FitReport report;
-        const bool placed = placeTable(table, options, c.size, figure, report, error);
+        const bool placed = placeTable(table, parameters, c.size, "t.csv", figure, report, error);
         if (*c.error != '\0') {
             EXPECT_FALSE(placed);
             EXPECT_EQ(error, c.error);
@@ -494,10 +496,11 @@ std::vector<float> fortranFloats(const std::vector<double>& rows) {
 
 bool importBytes(const std::string& bytes, const TableOptions& options, PointTable& table,
                  std::string& error) {
-    const std::unique_ptr<Input> input = memoryInput(bytes);
+    const std::unique_ptr<Input> input = inputOf(memorySource(bytes), memoryAccess(bytes), error);
     EdgeGraph graph;
     bool isTable = false;
-    return importInput(*input, "data", options, graph, table, isTable, error) && isTable;
+    return input != nullptr && importInput(*input, "data", options, graph, table, isTable, error) &&
+           isTable;
 }
 
 TEST(DataFiles, ReadsWhatDataToolsWrite) {
@@ -700,12 +703,6 @@ TEST(DataFiles, RefusesWhatItCannotUseAndSaysWhat) {
         EXPECT_FALSE(importBytes(c.bytes, c.options, table, error));
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
-    // A file name is shown with its control characters escaped.
-    std::istringstream in("1,2,3\n");
-    PointTable table;
-    std::string error;
-    EXPECT_FALSE(importTable(in, "a\nb.csv", {}, table, error));
-    EXPECT_EQ(error.rfind("a\\nb.csv:1: ", 0), 0u) << error;
 }
 
 // Runs tessascene with arguments (and standard input from a file when given): its exit status.
@@ -770,6 +767,12 @@ TEST(DataFiles, TheToolWritesDataRowsFromFilesAndPipes) {
               std::string::npos)
         << output;
     EXPECT_FALSE(std::ifstream(dir.file("ls") + "/kvoTessa1F.txt").good());
+    // A file name is shown with its control characters escaped.
+    const std::string odd = dir.write("a\nb.csv", "1,2,3\n");
+    EXPECT_EQ(runTessascene("import '" + odd + "' -o '" + dir.file("odd") + "'", "", output), 1);
+    EXPECT_NE(output.find("a\\nb.csv:1: 3 columns"), std::string::npos) << output;
 }
 
 }  // namespace
+
+}  // namespace tessascene

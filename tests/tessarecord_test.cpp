@@ -18,6 +18,8 @@
 #include "tessarecord/recorder_options.h"
 #include "toolkit/shown_name.h"
 
+namespace tessarecord {
+
 namespace {
 
 TEST(OutputNames, KindsAndFrameNames) {
@@ -99,7 +101,7 @@ TEST(ShownNames, ControlCharactersEscaped) {
         {"caf\xc3\xa9", "caf\xc3\xa9"},
     };
     for (const auto& [name, shown] : cases) {
-        EXPECT_EQ(shownName(name), shown);
+        EXPECT_EQ(toolkit::shownName(name), shown);
     }
 }
 
@@ -388,7 +390,7 @@ TEST(ChildProcesses, FailuresToRunAreFailuresAndEndsAreTold) {
         std::string got, text;
         try {
             text = runToEnd(child, how, got);
-        } catch (const RecordError& e) {
+        } catch (const toolkit::ToolError& e) {
             got = e.what();
         }
         EXPECT_EQ(got, c.expected) << c.argv[0];
@@ -423,3 +425,5 @@ TEST(ChildProcesses, StartInTheirOwnSessionWithSigpipeAsAtStart) {
 }
 
 }  // namespace
+
+}  // namespace tessarecord

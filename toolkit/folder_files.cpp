@@ -17,6 +17,8 @@
 
 namespace fs = std::filesystem;
 
+namespace toolkit {
+
 namespace {
 
 std::string tempName(const std::string& target, const std::string& token) {
@@ -264,3 +266,5 @@ bool writeFolderFiles(const std::string& folder, const std::vector<FolderFile>& 
     ::fsync(dirFd.get());
     return true;
 }
+
+}  // namespace toolkit

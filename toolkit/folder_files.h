@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace toolkit {
+
 // One file of the set: its name in the folder and all of its bytes.
 struct FolderFile {
     std::string name;
@@ -32,3 +34,5 @@ struct FolderWrite {
 // Returns false with a one-line error that names the file on failure.
 bool writeFolderFiles(const std::string& folder, const std::vector<FolderFile>& files,
                       const FolderWrite& how, std::string& notice, std::string& error);
+
+}  // namespace toolkit

@@ -20,6 +20,8 @@
 
 #include "toolkit/shown_name.h"
 
+namespace toolkit {
+
 namespace {
 
 constexpr std::size_t kTempRandomChars = 6;
@@ -426,3 +428,5 @@ bool commitAll(const std::vector<OutputFile*>& files, std::string& error) {
     }
     return true;
 }
+
+}  // namespace toolkit

@@ -9,6 +9,8 @@
 
 #include "toolkit/safe_output.h"
 
+namespace toolkit {
+
 // unnamed temporary file where the file system allows (it vanishes with the process whatever
 // ends it), all named in one commit that puts the old files back when any step fails. A
 // character device or FIFO is written into as a stream and never replaced.
@@ -98,3 +100,5 @@ private:
 // nothing new stays. The folders are flushed at the end. Streams are skipped. False with a
 // message.
 bool commitAll(const std::vector<OutputFile*>& files, std::string& error);
+
+}  // namespace toolkit

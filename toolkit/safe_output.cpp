@@ -21,6 +21,8 @@
 
 namespace fs = std::filesystem;
 
+namespace toolkit {
+
 std::string errnoText(int code) {
     return std::strerror(code);
 }
@@ -172,3 +174,5 @@ void removeCreated(const std::string& dir, const std::string& top) {
         }
     }
 }
+
+}  // namespace toolkit

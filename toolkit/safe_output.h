@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <string>
 
+namespace toolkit {
+
 // A file descriptor closed when it goes out of scope (a flock on it goes with it).
 class FileDescriptor {
 public:
@@ -81,3 +83,5 @@ void removeCreated(const std::string& dir, const std::string& top);
 
 // strerror of code, by default of the last failure.
 std::string errnoText(int code = errno);
+
+}  // namespace toolkit

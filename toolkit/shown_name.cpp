@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace toolkit {
+
 std::string shownName(std::string_view name) {
     std::string shown;
     shown.reserve(name.size());
@@ -23,3 +25,5 @@ std::string shownName(std::string_view name) {
     }
     return shown;
 }
+
+}  // namespace toolkit

@@ -15,6 +15,8 @@
 
 namespace fs = std::filesystem;
 
+namespace toolkit {
+
 StagedFolder::~StagedFolder() {
     if (!committed_ && !temp_.empty()) {
         std::error_code ignored;
@@ -119,3 +121,5 @@ bool StagedFolder::commit(bool replace, std::string& error) {
     }
     return true;
 }
+
+}  // namespace toolkit

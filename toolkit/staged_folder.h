@@ -6,6 +6,8 @@
 
 #include "toolkit/safe_output.h"
 
+namespace toolkit {
+
 class StagedFolder {
 public:
     StagedFolder() = default;
@@ -35,3 +37,5 @@ private:
     FileDescriptor lock_;
     bool committed_ = false;
 };
+
+}  // namespace toolkit

@@ -174,15 +174,6 @@ void marker(FrameMesh& out, const Point3& p, bool dropLines) {
     }
 }
 
-bool allFinite(const Polyline3& polyline) {
-    for (int j = 0; j < polyline.count; ++j) {
-        if (!isFinite(polyline.vertices[j])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void figure(FrameMesh& out, const ViewerState& state) {
     static FigureCollection transformed;
     static FigureCollection3 projected;
@@ -196,7 +187,7 @@ void figure(FrameMesh& out, const ViewerState& state) {
     }
     for (int i = 0; i < projected.count; ++i) {
         const Polyline3& p = projected.polylines[i];
-        if (!allFinite(p)) {
+        if (!allVerticesFinite(p)) {
             continue;
         }
         const Rgb c{p.red, p.green, p.blue};

@@ -1,0 +1,10 @@
+// tessascene: writes the two scene files of the viewer for a generated or imported 4D figure,
+// or for its cross-section by a hyperplane.
+
+#include "tessascene/cli/commands.h"
+#include "toolkit/tool_exit.h"
+
+int main(int argc, char** argv) {
+    return toolkit::runTool("tessascene",
+                            [argc, argv] { return tessascene::runCommandLine(argc, argv); });
+}

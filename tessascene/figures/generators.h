@@ -1,0 +1,30 @@
+// The figures tessascene generates by name: the polytopes, duoprisms, the Clifford torus grid and
+// the Hopf circles, each with its size and colour. A new figure is one row of the table in
+// generators.cpp.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "tessascene/figures/edge_graph.h"
+
+namespace tessascene {
+
+// A generated figure as it is written unless the options say otherwise.
+struct GeneratedFigure {
+    EdgeGraph graph;
+    double size = 0.0;  // circumradius
+    std::array<double, 3> colour = {1.0, 1.0, 1.0};
+};
+
+// Whether source (NAME or NAME:A,B) names a figure generate knows; slice generates such a
+// source and imports any other.
+bool namesGenerator(const std::string& source);
+
+// Checks a request NAME or NAME:A,B; false with a usage error naming what is wrong.
+bool checkFigureRequest(const std::string& request, std::string& error);
+
+// The figure of a request NAME or NAME:A,B; false with the usage error checkFigureRequest gives.
+bool generateFigure(const std::string& request, GeneratedFigure& figure, std::string& error);
+
+}  // namespace tessascene

@@ -1,0 +1,41 @@
+// The geometry every part of tessascene shares: a 4D point, the room a figure file has, and a
+// figure's bounding box with the move that centres it.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "scene/scene_format.h"
+
+namespace tessascene {
+
+using Vertex4 = std::array<double, 4>;  // x, y, z, q
+
+// How much one figure file holds.
+struct FigureCapacity {
+    int vertices = kMaxVertices;    // per polyline
+    int polylines = kMaxPolylines;  // per figure
+};
+
+// An axis-aligned box in 4D; empty until a point is added.
+struct BoundingBox4 {
+    Vertex4 low = {0, 0, 0, 0};
+    Vertex4 high = {0, 0, 0, 0};
+    bool empty = true;
+
+    // Grows the box to hold p.
+    void add(const Vertex4& p);
+    // The centre, computed as low/2 + high/2 so that it cannot overflow.
+    Vertex4 centre() const;
+    // The length of the diagonal; 0 for an empty box. Coordinates must be finite and at most
+    // 1e300 in size.
+    double diagonal() const;
+};
+
+// The largest coordinate magnitude of the points; 0 for none.
+double largestMagnitude(const std::vector<Vertex4>& points);
+
+// Subtracts offset from every point.
+void shiftPoints(std::vector<Vertex4>& points, const Vertex4& offset);
+
+}  // namespace tessascene

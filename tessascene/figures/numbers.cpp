@@ -1,0 +1,73 @@
+#include "tessascene/figures/numbers.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <system_error>
+
+namespace tessascene {
+
+NumberRead readNumber(std::string_view text, double& value) {
+    if (text.empty() || text[0] == ' ' || (text[0] >= '\t' && text[0] <= '\r')) {
+        return NumberRead::kNotANumber;  // strtod would skip the blanks
+    }
+#if defined(__cpp_lib_to_chars)
+    // from_chars reads a plain decimal number to the same nearest double as strtod, several
+    // times faster; strtod takes what it leaves (a sign '+', hexadecimal, an out-of-range value).
+    // Standard libraries without floating-point from_chars (Emscripten's) take strtod alone.
+    const char* const end = text.data() + text.size();
+    const auto [last, status] = std::from_chars(text.data(), end, value);
+    if (last == end && status == std::errc()) {
+        return NumberRead::kNumber;
+    }
+#endif
+    // strtod needs a terminated string; a short copy on the stack keeps it cheap.
+    char shortCopy[64];
+    std::string longCopy;
+    const char* start = shortCopy;
+    if (text.size() < sizeof shortCopy) {
+        text.copy(shortCopy, text.size());
+        shortCopy[text.size()] = '\0';
+    } else {
+        longCopy.assign(text);
+        start = longCopy.c_str();
+    }
+    char* stop = nullptr;
+    errno = 0;
+    value = std::strtod(start, &stop);
+    if (stop != start + text.size()) {
+        return NumberRead::kNotANumber;
+    }
+    if (errno == ERANGE && std::isinf(value)) {
+        return NumberRead::kOverflow;
+    }
+    // strtod also reports a subnormal result as out of range; only one it could not hold is.
+    return errno == ERANGE && value == 0.0 ? NumberRead::kUnderflow : NumberRead::kNumber;
+}
+
+NumberRead readWholeNumber(std::string_view text, long long& value) {
+    double number = 0.0;
+    const NumberRead read = readNumber(text, number);
+    if (read != NumberRead::kNumber) {
+        return read == NumberRead::kUnderflow ? NumberRead::kNotANumber : read;
+    }
+    if (!std::isfinite(number) || number != std::floor(number)) {
+        return NumberRead::kNotANumber;
+    }
+    // long long runs from -2^63 to just below 2^63.
+    if (!(number >= -9223372036854775808.0 && number < 9223372036854775808.0)) {
+        return NumberRead::kOverflow;
+    }
+    value = static_cast<long long>(number);
+    return NumberRead::kNumber;
+}
+
+std::string numberText(double value) {
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+}  // namespace tessascene
