@@ -34,6 +34,8 @@ constexpr const char* kFrameEnd = "==============================";
 constexpr const char* kTitleStart = TESSAVIEW_TITLE_START;
 constexpr int kServerStartMs = 10000;  // Xvfb reports its display
 constexpr int kWindowGoneMs = 2000;    // the X server takes an ended viewer's window away
+constexpr int kStartQuietMs = 300;     // no drawing this long: the start-up picture is final
+constexpr int kStartRedraws = 3;       // start-up drawings waited out at most
 constexpr int kTailLines = 8;
 constexpr size_t kMaxLineKept = 512;  // bytes of one console line kept for messages
 
@@ -359,11 +361,40 @@ private:
         screen.sceneDir.clear();
     }
 
-    // One deadline for the whole first frame, whatever the window does meanwhile.
+    // One deadline for the whole first frame, whatever the window does meanwhile. The viewer
+    // draws its start-up picture twice now and then (when the window system's events reach it
+    // in two batches); a key sent before the second drawing would have that drawing recorded as
+    // the key's frame. So when keys follow, the first frame is the start-up picture once the
+    // viewer has drawn nothing for kStartQuietMs.
     RgbImage firstFrame(Screen& screen) {
         const auto deadline = Clock::now() + std::chrono::milliseconds(settings_.timeoutMs);
         waitUntil(
             screen, [&screen] { return screen.frames >= 1; }, deadline, "the first frame");
+        RgbImage image = startPicture(screen, deadline);
+        const auto quietEnd = [deadline] {
+            return std::min(deadline, Clock::now() + std::chrono::milliseconds(kStartQuietMs));
+        };
+        for (int redraw = 0; !settings_.keys.empty() && redraw < kStartRedraws; ++redraw) {
+            const int frames = screen.frames;
+            const bool drawn = waitFor(
+                screen, [&screen, frames] { return screen.frames != frames || screen.outFd < 0; },
+                quietEnd(), "the first frame");
+            if (!drawn || screen.outFd < 0) {
+                break;
+            }
+            // Its picture comes after its console line, unless the last capture has it.
+            if (waitFor(
+                    screen, [this, &screen] { return display_.damaged(screen.number); }, quietEnd(),
+                    "the first frame")) {
+                display_.clearDamage(screen.number);
+                image = display_.capture(screen.number);
+            }
+        }
+        return image;
+    }
+
+    // The first picture on screen once the console has claimed a frame.
+    RgbImage startPicture(Screen& screen, Clock::time_point deadline) {
         // The console line comes before the buffer swap: wait until the window shows more
         // than the empty (black) window.
         for (;;) {
@@ -450,18 +481,26 @@ private:
     // events meanwhile. Only this screen's viewer is read: the other one waits its turn.
     void waitUntil(Screen& screen, const std::function<bool()>& done, Clock::time_point deadline,
                    const std::string& what) {
+        if (!waitFor(screen, done, deadline, what)) {
+            waitedInVain(screen, what);
+        }
+    }
+
+    // The same, but false when until passes first.
+    bool waitFor(Screen& screen, const std::function<bool()>& done, Clock::time_point until,
+                 const std::string& what) {
         for (;;) {
             display_.handleEvents();
             throwIfStopped();
             if (done()) {
-                return;
+                return true;
             }
             if (screen.outFd < 0) {
                 viewerEnded(screen, what);
             }
-            const int left = msLeft(deadline);
+            const int left = msLeft(until);
             if (left == 0) {
-                waitedInVain(screen, what);
+                return false;
             }
             pollfd fds[4] = {{stopSignalFd(), POLLIN, 0},
                              {display_.fd(), POLLIN, 0},

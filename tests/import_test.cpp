@@ -196,6 +196,7 @@ TEST(ImportErrors, NameTheFileAndTheLine) {
         {"nSKEL 5\n", "t:1: the figure has dimension 5"},
         {"4OFF\n", "t:1: the file ends before the count line"},
         {"4OFF\n3 1\n", "t:2: expected the count line"},
+        {"4OFF\n3 1 3 1 7\n" + triangle, "t:2: expected the count line"},
         {"4OFF\n3 -1 3\n", "t:2: NFaces is -1; it cannot be negative"},
         {"4OFF\n3 x 3\n", "t:2: expected a whole number for NFaces, found 'x'"},
         {"4OFF\n3000000000 1 0\n", "t:2: NVertices is 3000000000; at most 2147483647"},

@@ -311,12 +311,65 @@ TEST(SafeOutput, AKilledRunsSetIsRemovedOrCompleted) {
     }
 }
 
+// The primitives never take a name that is there: an exclusive create and a no-replace rename
+// into an existing file or link fail with EEXIST (a link with ELOOP) and change nothing.
+TEST(SafeOutput, PrimitivesNeverTakeAnExistingName) {
+    ScratchDir dir;
+    const std::string d = dir.path;
+    put(d + "/theirs", "theirs");
+    put(d + "/mine", "mine");
+    symlink("theirs", (d + "/link").c_str());
+    FileDescriptor folder(::open(d.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_GE(folder.get(), 0);
+    struct Case {
+        const char* what;
+        std::function<int()> call;
+        int expectedErrno;
+    };
+    const Case cases[] = {
+        {"create over a file", [&] { return createExclusive(folder.get(), "theirs"); }, EEXIST},
+        {"create over a link", [&] { return createExclusive(folder.get(), "link"); }, EEXIST},
+        {"create by path", [&] { return createExclusive(AT_FDCWD, d + "/theirs"); }, EEXIST},
+        {"rename onto a file",
+         [&] { return renameNoReplace(folder.get(), "mine", folder.get(), "theirs"); }, EEXIST},
+        {"rename onto a link",
+         [&] { return renameNoReplace(AT_FDCWD, d + "/mine", AT_FDCWD, d + "/link"); }, EEXIST},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        errno = 0;
+        const int result = c.call();
+        const int failure = errno;
+        if (result > 0) {
+            ::close(result);  // a descriptor opened where it must not be
+        }
+        EXPECT_EQ(result, -1);
+        EXPECT_EQ(failure, c.expectedErrno);
+        EXPECT_EQ(contents(d + "/theirs"), "theirs");
+        EXPECT_EQ(contents(d + "/mine"), "mine");
+        EXPECT_EQ(listing(d), (std::set<std::string>{".", "..", "theirs", "mine", "link"}));
+    }
+    // Where nothing is, both succeed.
+    FileDescriptor created(createExclusive(folder.get(), "new"));
+    EXPECT_GE(created.get(), 0);
+    EXPECT_EQ(renameNoReplace(folder.get(), "new", folder.get(), "renamed"), 0);
+    EXPECT_EQ(listing(d), (std::set<std::string>{".", "..", "theirs", "mine", "link", "renamed"}));
+}
+
 // A staged folder appears only when committed, never over a folder that appeared meanwhile
 // unless replacing, and leaves nothing behind when dropped.
 TEST(SafeOutput, AStagedFolderAppearsWholeOrNotAtAll) {
     ScratchDir dir;
     const std::string target = dir.path + "/new/sweep";  // its parent is made, and removed again
     std::string error;
+    {
+        // A second run's stage leaves the first run's folder alone while the first holds it.
+        StagedFolder first, second;
+        ASSERT_TRUE(first.begin(target, "sweep", error)) << error;
+        put(first.path() + "/f", "first");
+        ASSERT_TRUE(second.begin(target, "sweep", error)) << error;
+        EXPECT_EQ(contents(first.path() + "/f"), "first");
+    }
     {
         StagedFolder stage;
         ASSERT_TRUE(stage.begin(target, "sweep", error)) << error;

@@ -206,6 +206,7 @@ TEST(Faces, AnOffFileKeepsItsPolygonsAsFaces) {
 TEST(Slice, CutsCountedAsWritten) {
     const EdgeGraph fiveCell = sized(makeFiveCell());
     const double fiveCellBottom = extentAlong(fiveCell, {0, 0, 0, 1}).low;
+    const double fiveCellTop = extentAlong(fiveCell, {0, 0, 0, 1}).high;
     struct Case {
         const char* what;
         EdgeGraph graph;
@@ -251,6 +252,10 @@ TEST(Slice, CutsCountedAsWritten) {
             }
         }
     }
+    // 5e-7 below the top vertex the cut is a small tetrahedron: the vertex is not on the plane.
+    const EdgeGraph tip = cutFigure(fiveCell, Hyperplane{{0, 0, 0, 1}, fiveCellTop - 5e-7});
+    EXPECT_EQ(tip.vertices.size(), 4u);
+    EXPECT_EQ(tip.edges.size(), 6u);
 }
 
 TEST(Slice, EveryCutOfAConvexPolytopeIsAPolyhedron) {

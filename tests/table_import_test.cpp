@@ -482,13 +482,16 @@ std::vector<double> curveRows(std::size_t n) {
     return values;
 }
 
-// The same values in column-major (Fortran) order, as float32.
-std::vector<float> fortranFloats(const std::vector<double>& rows) {
-    const std::size_t n = rows.size() / 4;
+// The same values in column-major (Fortran) order, as float32: shape (n, 4), or (paths, n, 4)
+// when the rows are paths polylines one after the other.
+std::vector<float> fortranFloats(const std::vector<double>& rows, std::size_t paths = 1) {
+    const std::size_t n = rows.size() / 4 / paths;
     std::vector<float> values(rows.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t c = 0; c < 4; ++c) {
-            values[c * n + i] = static_cast<float>(rows[i * 4 + c]);
+    for (std::size_t a = 0; a < paths; ++a) {
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t c = 0; c < 4; ++c) {
+                values[a + paths * (i + n * c)] = static_cast<float>(rows[(a * n + i) * 4 + c]);
+            }
         }
     }
     return values;
@@ -684,22 +687,43 @@ TEST(DataFiles, ReadsWhatDataToolsWrite) {
         EXPECT_EQ(table.paths[0][0], c.firstPoint);
         EXPECT_EQ(table.description, c.description);
     }
-    // Every point of the arrays, not just the first, lands where it belongs.
-    for (const std::string& bytes :
-         {floats, npyFile("<f4", true, {1000, 4}, rawBytes(fortranFloats(rows)))}) {
+    // Every point of the arrays, not just the first, lands where it belongs, in C and Fortran
+    // order, in one polyline or three.
+    const std::vector<double> six = curveRows(600);  // (3, 200, 4)
+    const struct {
+        std::string bytes;
+        const std::vector<double>& values;
+        std::size_t paths;
+    } whole[] = {
+        {floats, rows, 1},
+        {npyFile("<f4", true, {1000, 4}, rawBytes(fortranFloats(rows))), rows, 1},
+        {npyFile("<f4", true, {3, 200, 4}, rawBytes(fortranFloats(six, 3))), six, 3},
+    };
+    for (const auto& w : whole) {
         PointTable table;
         std::string error;
-        ASSERT_TRUE(importBytes(bytes, {}, table, error)) << error;
-        for (std::size_t i = 0; i < 1000; ++i) {
-            ASSERT_EQ(table.paths[0][i],
-                      (Vertex4{rows[4 * i], rows[4 * i + 1], rows[4 * i + 2], rows[4 * i + 3]}))
-                << i;
+        ASSERT_TRUE(importBytes(w.bytes, {}, table, error)) << error;
+        ASSERT_EQ(table.paths.size(), w.paths);
+        const std::size_t n = w.values.size() / 4 / w.paths;
+        for (std::size_t k = 0; k < w.paths; ++k) {
+            ASSERT_EQ(table.paths[k].size(), n);
+            for (std::size_t i = 0; i < n; ++i) {
+                const double* v = &w.values[(k * n + i) * 4];
+                ASSERT_EQ(table.paths[k][i], (Vertex4{v[0], v[1], v[2], v[3]}))
+                    << "polyline " << k << ", row " << i;
+            }
         }
     }
 }
 
 TEST(DataFiles, RefusesWhatItCannotUseAndSaysWhat) {
     const std::string two = npyFile("<f8", false, {2, 4}, rawBytes(curveRows(2)));
+    std::string rowsText;
+    for (int i = 0; i < 2000; ++i) {
+        rowsText +=
+            std::to_string(i) + "," + std::to_string(i % 7) + ",1," + std::to_string(i % 3) + "\n";
+    }
+    const std::string gz = gzipFile(rowsText, "data.csv");
     const struct {
         std::string bytes;
         TableOptions options;
@@ -722,6 +746,10 @@ TEST(DataFiles, RefusesWhatItCannotUseAndSaysWhat) {
         {npzFile({{"xl/workbook.xml", "<workbook/>"}}, true),
          {},
          "is a zip archive without .npy arrays"},
+        {gz.substr(0, gz.size() - 4),
+         {},
+         "the compressed data ends early (a truncated file?)"},  // in its trailer
+        {gz.substr(0, gz.size() / 2), {}, "the compressed data ends early (a truncated file?)"},
         {"x,y,z,q\n1,\"2\n", {}, "data:2: a quoted value is not closed"},
         {",label,x,y,z,q\n0,a,1,2,3,4\n1,\"three\nline\nlabel\",1,x,3,4\n",
          {},

@@ -62,32 +62,53 @@ touch "$work/kept.gif"
 expect 1 "kept.gif' already exists; add --force" "$scene" -o "$work/kept.gif" --viewer "$viewer"
 [[ ! -s "$work/kept.gif" ]] || fail "an existing output was changed"
 
+# This test follows only the processes it started, known by id and start time, never by name:
+# other runs of the suite on the machine are left alone. ids.sh PID... prints "PID STARTTIME"
+# for each; alive PID STARTTIME is true while that very process runs (a zombie does not).
+cat >"$work/ids.sh" <<'EOS'
+#!/bin/sh
+for pid in "$@"; do
+    stat="$(cat "/proc/$pid/stat" 2>/dev/null)" && echo "$pid $(echo "${stat##*') '}" | cut -d' ' -f20)"
+done
+EOS
+chmod +x "$work/ids.sh"
+alive() {
+    local stat fields
+    stat="$(cat "/proc/$1/stat" 2>/dev/null)" || return 1
+    read -ra fields <<<"${stat##*') '}"
+    [[ ${fields[0]} != Z && ${fields[19]} == "$2" ]]
+}
+
 # A viewer that ends early: its last lines are shown, and no process is left. The stand-in
-# notes its own and its siblings' process ids (the X server is its only sibling).
+# notes its own and its siblings' ids (the X server is its only sibling).
 cat >"$work/early.sh" <<EOS
 #!/bin/sh
-ps -o pid= --ppid \$PPID >"$work/pids"
+"$work/ids.sh" \$(ps -o pid= --ppid \$PPID) >"$work/pids"
 echo loading figure
 echo "cannot read the figure" >&2
 exit 3
 EOS
 cat >"$work/hang.sh" <<EOS
 #!/bin/sh
-ps -o pid= --ppid \$PPID >"$work/pids"
+"$work/ids.sh" \$(ps -o pid= --ppid \$PPID) >"$work/pids"
 exec sleep 60
 EOS
 chmod +x "$work/early.sh" "$work/hang.sh"
 
-# left_running: fails when a process listed in pids is still there.
+# left_running WHAT [FILE]: fails when a process noted in FILE (the stand-in's pids) still runs.
 left_running() {
-    [[ -s "$work/pids" ]] || { fail "$1: the stand-in viewer did not run"; return; }
-    local pid
-    for pid in $(cat "$work/pids"); do
-        [[ $pid -eq $$ ]] && continue
-        if kill -0 "$pid" 2>/dev/null; then
-            fail "$1: process $pid ($(ps -o comm= -p "$pid")) left running"
-        fi
-    done
+    local noted="${2:-$work/pids}" pid start
+    [[ -s "$noted" ]] || { fail "$1: the stand-in viewer did not run"; return; }
+    while read -r pid start; do
+        alive "$pid" "$start" && fail "$1: process $pid ($(ps -o args= -p "$pid")) left running"
+    done <"$noted"
+}
+
+# tcp_listeners PID: the TCP ports (hex, as /proc/net/tcp gives them) that PID listens on.
+tcp_listeners() {
+    local inodes
+    inodes="$(find "/proc/$1/fd" -lname 'socket:*' -printf '%l\n' 2>/dev/null | tr -dc '0-9\n' | paste -sd' ')"
+    awk -v inodes=" $inodes " '$4 == "0A" && index(inodes, " " $10 " ") { print $2 }' /proc/net/tcp /proc/net/tcp6
 }
 
 rm -f "$work/pids"
@@ -105,6 +126,19 @@ for _ in $(seq 100); do
     [[ -s "$work/pids" ]] && break
     sleep 0.1
 done
+# Meanwhile: the private X server takes no connection from the network, by its arguments and
+# by its sockets.
+server=""
+while read -r pid _; do
+    [[ "$(tr '\0' '\n' <"/proc/$pid/cmdline" | head -n 1)" == */Xvfb ]] && server=$pid
+done <"$work/pids"
+if [[ -z $server ]]; then
+    fail "no X server among the recorder's programs: $(cat "$work/pids")"
+else
+    tr '\0' ' ' <"/proc/$server/cmdline" | grep -qF -- " -nolisten tcp " ||
+        fail "the X server runs without -nolisten tcp: $(tr '\0' ' ' <"/proc/$server/cmdline")"
+    [[ -z "$(tcp_listeners "$server")" ]] || fail "the X server listens on TCP: $(tcp_listeners "$server")"
+fi
 kill -INT "$recorder"
 wait "$recorder"
 status=$?
@@ -211,29 +245,43 @@ rm -rf "$shared"
 
 # --- Processes and signals ---
 
-# pids_of NAME...: the process ids of processes whose command line is exactly NAME...
-pids_of() { ps -eo pid=,args= | awk -v want="$*" '{ pid = $1; $1 = ""; if (substr($0, 2) == want) print pid }'; }
-
 # The viewer's own children end with it: a wrapper's background job, after a success and after
-# a time-out of a viewer that never draws.
-printf '#!/bin/sh\nsleep 612 &\nexec "%s"\n' "$viewer" >"$work/wrap.sh"
-printf '#!/bin/sh\nsleep 613 &\nexec sleep 60\n' >"$work/mute.sh"
+# a time-out of a viewer that never draws. What the viewer writes on its error output stays out
+# of the console transcript.
+rm -f "$work/started"
+printf '#!/bin/sh\nsleep 612 &\n"%s" $! >>"%s"\necho "viewer error output" >&2\nexec "%s"\n' \
+    "$work/ids.sh" "$work/started" "$viewer" >"$work/wrap.sh"
+printf '#!/bin/sh\nsleep 613 &\n"%s" $! >>"%s"\nexec sleep 60\n' "$work/ids.sh" "$work/started" >"$work/mute.sh"
 chmod +x "$work/wrap.sh" "$work/mute.sh"
 rm -rf "$work/out" && mkdir "$work/out"
-(cd "$work/out" && "$tool" "$scene" -o t.gif --viewer "$work/wrap.sh" >/dev/null 2>"$work/stderr") ||
-    fail "the wrapped viewer: $(cat "$work/stderr")"
+(cd "$work/out" && "$tool" "$scene" -o t.gif --console con.txt --viewer "$work/wrap.sh" >/dev/null \
+    2>"$work/stderr") || fail "the wrapped viewer: $(cat "$work/stderr")"
+grep -qx "==============================" "$work/out/con.txt" && ! grep -qF "viewer error output" "$work/out/con.txt" ||
+    fail "the transcript is not the console alone: $(grep -v '^ ' "$work/out/con.txt" | head -n 3)"
 expect 1 "waited 1 s for the first frame in $scene in vain" "$scene" -o t.gif --timeout 1 \
     --viewer "$work/mute.sh"
-for left in $(pids_of sleep 612) $(pids_of sleep 613); do
-    fail "the viewer's child $(ps -o args= -p "$left") was left running" && kill "$left"
-done
+left_running "the viewer's background job" "$work/started"
+while read -r pid start; do
+    alive "$pid" "$start" && kill "$pid"
+done <"$work/started"
 
 # A window that repaints for ever without finishing a frame: the deadline holds (the bound leaves
 # room for the X server's start and clean-up in a slow sanitizer build).
+rm -f "$work/started"
+printf '#!/bin/sh\n"%s" $$ >"%s"\nexec "%s"\n' "$work/ids.sh" "$work/started" "$standin" >"$work/standin.sh"
+chmod +x "$work/standin.sh"
 start=$(now_ms)
-expect 1 "waited 2 s for the first frame on screen" "$scene" -o t.gif --timeout 2 --viewer "$standin"
+expect 1 "waited 2 s for the first frame on screen" "$scene" -o t.gif --timeout 2 --viewer "$work/standin.sh"
 (($(now_ms) - start < 8000)) || fail "the 2 s deadline took $(($(now_ms) - start)) ms"
-[[ -z "$(pids_of "$standin")" ]] || fail "the stand-in was left running"
+left_running "the stand-in" "$work/started"
+
+# A viewer that draws its start-up picture again 80 ms later, before it reads its keys: the key's
+# frame is the key's picture, not the second start-up drawing.
+printf '#!/bin/sh\nexec "%s" twice\n' "$standin" >"$work/twice.sh" && chmod +x "$work/twice.sh"
+rm -rf "$work/out" && mkdir "$work/out"
+(cd "$work/out" && "$tool" "$scene" --steps 1 -o 'f-%d.png' --viewer "$work/twice.sh" >/dev/null \
+    2>"$work/stderr") || fail "the stand-in that draws twice: $(cat "$work/stderr")"
+cmp -s "$work/out/f-0.png" "$work/out/f-1.png" && fail "a late start-up drawing was recorded as the key's frame"
 
 # Signals ignored at the start stay ignored: nohup with SIGHUP, a background job with SIGINT.
 rm -rf "$work/out" && mkdir "$work/out" && cd "$work/out" || exit 1
@@ -269,19 +317,19 @@ for output in out.gif 'f-%03d.png'; do
     (cd "$work/out" && exec "$tool" "$scene" --steps 399 -o "$output" --viewer "$viewer" 2>/dev/null) &
     recorder=$!
     sleep 2
-    children=$(ps -o pid= --ppid "$recorder")
-    [[ $(echo "$children" | wc -w) -ge 2 ]] || fail "kill -9: the X server and viewer did not run"
+    "$work/ids.sh" $(ps -o pid= --ppid "$recorder") >"$work/children"
+    [[ $(wc -l <"$work/children") -ge 2 ]] || fail "kill -9: the X server and viewer did not run"
     kill -KILL "$recorder"
     wait "$recorder" 2>/dev/null
     for _ in $(seq 30); do
-        alive=""
-        for pid in $children; do
-            kill -0 "$pid" 2>/dev/null && alive="$alive $pid"
-        done
-        [[ -z "$alive" ]] && break
+        running=""
+        while read -r pid start; do
+            alive "$pid" "$start" && running="$running $pid"
+        done <"$work/children"
+        [[ -z "$running" ]] && break
         sleep 0.1
     done
-    [[ -z "$alive" ]] || fail "kill -9 ($output): still running 3 s later:$alive"
+    [[ -z "$running" ]] || fail "kill -9 ($output): still running 3 s later:$running"
     [[ -z "$(ls -A "$work/out")" ]] || fail "kill -9 ($output) left: $(ls -A "$work/out" | head -3)"
 done
 touch -d '1 hour ago' "$work/out/.tessarecord-Ab12Cd"
@@ -313,6 +361,20 @@ grep -qF "stopped by signal 2 while encoding the GIF; nothing written" "$work/st
 
 
 # --- Option limits ---
+# gif_delay FILE: the first frame's delay in a GIF (its first graphic control extension), in cs.
+gif_delay() {
+    od -An -v -tu1 -w1 "$1" |
+        awk '{ b[NR] = $1 } NR > 5 && b[NR-5] == 33 && b[NR-4] == 249 && b[NR-3] == 4 { print b[NR-1] + 256 * b[NR]; exit }'
+}
+# --delay is rounded to whole hundredths, halves up.
+for row in "25 3" "24 2"; do
+    read -r ms cs <<<"$row"
+    rm -f "$work/delay.gif"
+    "$tool" "$scene" -o "$work/delay.gif" --delay "$ms" --viewer "$viewer" >/dev/null 2>"$work/stderr" ||
+        fail "--delay $ms: $(cat "$work/stderr")"
+    [[ "$(gif_delay "$work/delay.gif")" == "$cs" ]] ||
+        fail "--delay $ms gave $(gif_delay "$work/delay.gif") cs, expected $cs"
+done
 # --delay from 10 ms to 655350 ms (65535 cs, the most a GIF holds): the ends are taken (the run
 # goes on to fail on the missing scene), the values past them refused.
 for delay in 10 655350; do

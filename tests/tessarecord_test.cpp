@@ -161,11 +161,15 @@ std::vector<RgbImage> decodeGif(const std::vector<std::uint8_t>& bytes, int& del
     loops = false;
     for (int i = 0; i < gif->ImageCount; ++i) {
         const SavedImage& image = gif->SavedImages[i];
-        for (int e = 0; e < image.ExtensionBlockCount; ++e) {
+        for (int e = 0; e + 1 < image.ExtensionBlockCount; ++e) {
+            // NETSCAPE2.0 and its sub-block {1, count}: a count of 0 loops for ever.
             const ExtensionBlock& block = image.ExtensionBlocks[e];
+            const ExtensionBlock& count = image.ExtensionBlocks[e + 1];
             loops =
                 loops || (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11 &&
-                          std::string(reinterpret_cast<char*>(block.Bytes), 11) == "NETSCAPE2.0");
+                          std::string(reinterpret_cast<char*>(block.Bytes), 11) == "NETSCAPE2.0" &&
+                          count.ByteCount == 3 && count.Bytes[0] == 1 && count.Bytes[1] == 0 &&
+                          count.Bytes[2] == 0);
         }
         GraphicsControlBlock gcb{};
         DGifSavedExtensionToGCB(gif, i, &gcb);

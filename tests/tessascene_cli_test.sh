@@ -287,9 +287,15 @@ mkdir -p "$work/.sweep.tmp-AAAAAAAAAAAA/000"  # what a sweep stopped by a kill l
 ln -s "$sweep" "$work/link"
 "$tool" slice 24-cell --sweep 2 --force -o "$work/link" >/dev/null 2>"$work/stderr"
 [[ $? -eq 1 ]] && grep -qF "symbolic link" "$work/stderr" || fail "a sweep went through a link"
-mkdir "$work/mine" && touch "$work/mine/notes.txt"
-"$tool" slice 24-cell --sweep 2 --force -o "$work/mine" >/dev/null 2>"$work/stderr"
-[[ $? -eq 1 && -f "$work/mine/notes.txt" ]] || fail "--force replaced a folder that is no sweep"
+# --force replaces only a sweep: a user's file beside the cut folders or inside one is kept.
+for mine in notes.txt 000/notes.txt; do
+    rm -rf "$work/mine" && "$tool" slice 24-cell --sweep 2 -o "$work/mine" >/dev/null
+    echo mine >"$work/mine/$mine"
+    "$tool" slice 24-cell --sweep 2 --force -o "$work/mine" >/dev/null 2>"$work/stderr"
+    [[ $? -eq 1 && "$(cat "$work/mine/$mine")" == mine ]] &&
+        grep -qF "holds $mine, which is not part of a sweep" "$work/stderr" ||
+        fail "--force over a sweep holding $mine: $(cat "$work/stderr")"
+done
 
 # --- What a user reads and the limits of the options ---
 # The simplification report, whole, on zigzags whose distances are known by construction: each
