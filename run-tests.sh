@@ -23,8 +23,14 @@ else
 fi | xargs clang-format --dry-run --Werror
 
 echo "== Build (warnings are errors)"
-cmake --preset dev >/dev/null
+# The page always: Emscripten was installed above, whatever build/ was configured with before.
+cmake --preset dev -DTESSAVIEW_WEB=ON >/dev/null
 cmake --build --preset dev -j "$jobs"
+page_tests="$(ctest --preset dev -N -R '^web_' | sed -n 's/^Total Tests: //p')"
+if [ "${page_tests:-0}" -lt 3 ]; then
+  echo "The page's tests are missing from build/ (found ${page_tests:-0} of 3)" >&2
+  exit 1
+fi
 ctest --preset dev -j "$jobs"
 
 echo "== Debian package and lintian"

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the web page: the viewer's core compiled to WebAssembly with Debian's Emscripten, the
-# page's own files and every example folder, into a static folder that any web server serves.
+# page's own files and every example folder (each a script of the page), into a folder of plain
+# files that any web server serves and that also opens from the disk.
 #
 #   scripts/build-web.sh [--tests] [OUT]    OUT defaults to build-web
 #
 # Installs what is missing first (scripts/install-deps.sh web). With --tests it also builds the
 # core's display-free tests as WebAssembly (run them with ctest --test-dir build-web-cmake).
-# Then: python3 -m http.server -d build-web, and open http://localhost:8000/.
+# Then: python3 -m http.server -d build-web, and open http://localhost:8000/ (or open
+# build-web/index.html from the disk).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "loaded_figure.h"
 #include "scene/scene_loader.h"
 #include "tessascene/cut/slice.h"
 #include "tessascene/figures/generators.h"
@@ -19,15 +20,10 @@
 #include "tessascene/scene_text/figure_placement.h"
 #include "tessascene/scene_text/scene_writer.h"
 #include "test_helpers.h"
-#include "written_figure.h"
 
 namespace tessascene {
 
 namespace {
-
-double dot(const Vertex4& a, const Vertex4& b) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
-}
 
 Vertex4 minus(const Vertex4& a, const Vertex4& b) {
     return {a[0] - b[0], a[1] - b[1], a[2] - b[2], a[3] - b[3]};
@@ -39,7 +35,7 @@ EdgeGraph sized(EdgeGraph graph) {
 }
 
 // A cut as the viewer reads it back: distinct vertices (by their floats) and distinct edges.
-using WrittenCut = WrittenFigure;
+using WrittenCut = LoadedFigure;
 
 // Cuts graph, lays the cut out as tessascene does (line-loop 0, points when it has no edges),
 // writes the figure text and loads it with the viewer's loader.

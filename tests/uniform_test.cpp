@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "loaded_figure.h"
 #include "tessascene/figures/generators.h"
 #include "tessascene/figures/polytopes.h"
 #include "tessascene/figures/projection4d.h"
 #include "tessascene/figures/trails.h"
 #include "tessascene/figures/wythoff.h"
 #include "test_helpers.h"
-#include "written_figure.h"
 
 namespace tessascene {
 
@@ -83,7 +83,7 @@ TEST(UniformNames, EveryNameMakesThePublishedFigure) {
                 << error;
             table << "| `" << name << "` | ";
             if (listing.fits) {
-                const WrittenFigure written = writeAndLoadLayout(p.graph, layout, kLineLoopOpen);
+                const LoadedFigure written = writeAndLoadLayout(p.graph, layout, kLineLoopOpen);
                 EXPECT_EQ(written.vertices.size(), static_cast<std::size_t>(listing.vertices));
                 EXPECT_EQ(written.edges.size(), static_cast<std::size_t>(listing.edges));
                 table << written.vertices.size() << " | " << written.edges.size() << " | "

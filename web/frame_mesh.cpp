@@ -51,10 +51,10 @@ void quad(FrameMesh& out, const MeshVertex& v0, const MeshVertex& v1, const Mesh
     out.vertices.insert(out.vertices.end(), {v0, v1, v2, v3});
 }
 
-// A segment from a to b, width pixels wide: a one-pixel line, or two triangles whose corners
-// the shader moves apart.
+// A segment from a to b, width view pixels wide: a one-device-pixel line, or two triangles whose
+// corners the shader moves apart.
 void line(FrameMesh& out, const Point3& a, const Point3& b, Rgb c, float width) {
-    if (width == 1.0f) {
+    if (width * out.pixelRatio == 1.0f) {
         addIndices(out, kMeshLines, {0, 1});
         out.vertices.push_back(vertex(a, a, 0.0f, 0.0f, c, 0.0f));
         out.vertices.push_back(vertex(b, b, 0.0f, 0.0f, c, 0.0f));

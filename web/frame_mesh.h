@@ -12,8 +12,8 @@
 #include "viewer/viewer_state.h"
 
 // One vertex: its end of the primitive, the other end, the corner, the colour and the width in
-// pixels. width 0: a triangle vertex, drawn where it is. corner (0, +-1): a line quad's side;
-// corner (+-1, +-1): a point's square.
+// view pixels (the renderer multiplies it by the pixel ratio). width 0: a triangle vertex, drawn
+// where it is. corner (0, +-1): a line quad's side; corner (+-1, +-1): a point's square.
 struct MeshVertex {
     float position[3];
     float other[3];
@@ -39,6 +39,9 @@ struct FrameMesh {
     std::vector<std::uint32_t> indices;  // into vertices
     std::vector<MeshBatch> batches;      // the indices in drawing order
     float viewProjection[16];            // column-major, as uniformMatrix4fv takes it
+    // Device pixels per view pixel, set by the caller: the renderer widens every line and point
+    // by it, and a one-pixel line stays a line only at 1.
+    float pixelRatio = 1.0f;
 };
 
 // Fills mesh with the frame the desktop window would draw for state in an 800x600 viewport: the

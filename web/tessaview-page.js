@@ -1,23 +1,51 @@
-// The page: loads a scene into the WebAssembly viewer, hands it the keys and the mouse, shows
-// its console readout in the panel and the browser's console, and draws its picture.
+// The page: loads a scene into the WebAssembly viewer, hands it the keys, the mouse and touch,
+// shows its console readout in the panel and the browser's console, and draws its picture.
+// Scene files are read by the core in the page's worker (tessaview-worker.js); the viewer
+// itself runs here, so that a key is answered at once even while a large file is read.
 //
-// Address parameters: example=NAME opens examples/NAME; scene=PATH opens the two scene files in
-// the folder PATH on the same site; keys=KEYS presses the keys once the scene is loaded;
-// measure=N presses '>' once per frame for N frames and shows the frame rate and CPU time.
+// Address parameters: example=NAME opens one of the examples built into the page; scene=PATH
+// opens the two scene files in the folder PATH on the same site; keys=KEYS presses the keys once
+// the scene is loaded; measure=N presses '>' once per frame for N frames and shows the frame
+// rate and CPU time.
 "use strict";
 
 (function () {
   const kMaxLines = 50000;
+  const kBlockLines = 500;  // the panel's blocks hold at most this many lines
+  const kLogPiece = 1 << 17;  // the largest message to the browser's console, in characters
   const kFigureFile = "kvoTessa1F.txt";
   const kAffineFile = "kvoTessa1A.txt";
+  const kViewWidth = 800;
+  const kViewHeight = 600;
+  const kWheelPixels = 10;  // a wheel's scroll pixels per pixel of the right drag it stands for
   const params = new URLSearchParams(location.search);
   const canvas = document.getElementById("view");
-  const statusLine = document.getElementById("status");
+  const overlay = document.getElementById("overlay");
   const exampleList = document.getElementById("example");
+  const fromDisk = location.protocol === "file:";
   const decoder = new TextDecoder("utf-8");
 
-  // The console panel: the last kMaxLines lines of the transcript, one block per batch,
-  // with a note above it once lines were dropped.
+  // The status area: one message, with a progress bar while something is read.
+  const status = {
+    text: document.getElementById("status-text"),
+    box: document.getElementById("status"),
+    bar: document.getElementById("progress"),
+    // kind: "" (news), "warning" or "error".
+    say(message, kind) {
+      this.text.textContent = message;
+      this.box.className = kind || "";
+      this.bar.hidden = true;
+    },
+    progress(done, total) {
+      this.bar.hidden = false;
+      this.bar.max = total;
+      this.bar.value = done;
+    },
+  };
+
+  // The console panel: the last kMaxLines lines of the transcript, in blocks, with a note above
+  // it once lines were dropped. Every line also goes to the browser's console, in order, a piece
+  // per task so that a long transcript never holds up the page.
   class ConsolePanel {
     constructor(pre, note) {
       this.pre = pre;
@@ -25,25 +53,63 @@
       this.timer = null;
       this.lastFlush = -Infinity;
       this.spent = 0;  // milliseconds spent in flush, for measuring
+      this.lineHeight = parseFloat(getComputedStyle(pre).lineHeight) || 16;
+      this.logQueue = [];
       // The panel follows new lines until the reader scrolls up, and again once back at the end.
+      // Only a scroll that follows the reader's own input can stop it: the browser also scrolls
+      // the panel when it lays out blocks, and that is not the reader leaving the end.
       this.follow = true;
+      this.lastInput = -Infinity;
+      const input = () => { this.lastInput = performance.now(); };
+      for (const type of ["wheel", "touchmove", "keydown", "mousedown"]) {
+        pre.addEventListener(type, input, { passive: true });
+      }
       pre.addEventListener("scroll", () => {
-        this.follow = pre.scrollTop + pre.clientHeight >= pre.scrollHeight - 4;
+        if (this.atEnd()) this.follow = true;
+        else if (performance.now() - this.lastInput < 1000) this.follow = false;
       });
       this.clear();
+    }
+
+    atEnd() {
+      return this.pre.scrollTop + this.pre.clientHeight >= this.pre.scrollHeight - 4;
     }
 
     clear() {
       this.pre.textContent = "";
       this.note.hidden = true;
-      this.chunks = [];
+      this.blocks = [];
       this.lines = 0;
       this.dropped = 0;
       this.pending = [];
+      this.follow = true;
     }
 
     add(text) {
       this.pending.push(text);
+    }
+
+    // Starts the panel afresh on a transcript's first part, already in the browser's console:
+    // pieces {text, lines} that hold its last lines, after dropped others.
+    restart(pieces, dropped) {
+      this.clear();
+      let excess = pieces.reduce((sum, piece) => sum + piece.lines, 0) - kMaxLines;
+      for (const piece of pieces) {
+        let { text, lines } = piece;
+        if (excess > 0) {
+          // Only the lines that stay are laid out.
+          const skip = Math.min(excess, lines);
+          let at = 0;
+          for (let k = 0; k < skip; k++) at = text.indexOf("\n", at) + 1;
+          text = text.slice(at);
+          lines -= skip;
+          excess -= skip;
+          dropped += skip;
+        }
+        if (lines > 0 || text.length > 0) this.append(text, lines, true);
+      }
+      this.dropped = dropped;
+      this.trim();
     }
 
     // Flushes now when the last flush is 100 ms old, else once it is: a person reads no faster,
@@ -58,8 +124,7 @@
       this.timer = setTimeout(() => this.flush(), wait);
     }
 
-    // Writes what was added since the last flush: one block of text (so that the browser lays
-    // out only the new block), one browser console message.
+    // Writes what was added since the last flush into the panel and the browser's console.
     flush() {
       if (this.timer !== null) clearTimeout(this.timer);
       this.timer = null;
@@ -68,28 +133,48 @@
       const started = this.lastFlush;
       const text = this.pending.join("");
       this.pending = [];
-      console.log(text.endsWith("\n") ? text.slice(0, -1) : text);
-      let lines = 0;
-      for (let at = text.indexOf("\n"); at >= 0; at = text.indexOf("\n", at + 1)) lines++;
-      const block = document.createElement("div");
-      block.textContent = text;
-      this.pre.appendChild(block);
-      this.chunks.push({ node: block.firstChild, block, lines });
-      // The newest blocks keep their real height, so that the end of the panel is exact.
-      if (this.chunks.length > 2) this.chunks[this.chunks.length - 3].block.className = "old";
-      this.lines += lines;
+      this.append(text, tessaviewCountLines(text), false);
       this.trim();
       if (this.follow) this.pre.scrollTop = this.pre.scrollHeight;
       this.spent += performance.now() - started;
     }
 
+    // Appends text in blocks of at most kBlockLines lines (so that the browser lays out only the
+    // new blocks), and queues it for the browser's console (logged: already there).
+    append(text, lines, logged) {
+      if (!logged) this.log(text);
+      let from = 0;
+      while (from < text.length) {
+        let to = text.length;
+        let count = lines;
+        if (lines > kBlockLines) {
+          to = from;
+          for (count = 0; count < kBlockLines && to < text.length; count++) {
+            const at = text.indexOf("\n", to);
+            to = at < 0 ? text.length : at + 1;
+          }
+        }
+        const block = document.createElement("div");
+        block.textContent = text.slice(from, to);
+        // Until it is laid out, a block out of view counts as its lines' height.
+        block.style.containIntrinsicSize = "auto " + Math.ceil(count * this.lineHeight) + "px";
+        this.pre.appendChild(block);
+        this.blocks.push({ node: block.firstChild, block, lines: count });
+        // The newest blocks keep their real height, so that the end of the panel is exact.
+        if (this.blocks.length > 2) this.blocks[this.blocks.length - 3].block.className = "old";
+        this.lines += count;
+        lines -= count;
+        from = to;
+      }
+    }
+
     trim() {
       while (this.lines > kMaxLines) {
-        const first = this.chunks[0];
+        const first = this.blocks[0];
         const excess = this.lines - kMaxLines;
         if (first.lines <= excess) {
           first.block.remove();
-          this.chunks.shift();
+          this.blocks.shift();
           this.lines -= first.lines;
           this.dropped += first.lines;
         } else {
@@ -107,12 +192,67 @@
           kMaxLines + " lines (the browser's console has them all).";
       }
     }
+
+    // The browser's console, in order: at once when nothing waits, else a piece per task, in
+    // pieces of whole lines (a console message of a megabyte takes the browser a tenth of a
+    // second).
+    log(text) {
+      const wasEmpty = this.logQueue.length === 0;
+      for (let from = 0; from < text.length;) {
+        let to = text.length;
+        if (to - from > kLogPiece) {
+          const at = text.lastIndexOf("\n", from + kLogPiece);
+          to = at >= from ? at + 1 : from + kLogPiece;
+        }
+        this.logQueue.push(text.slice(from, to));
+        from = to;
+      }
+      if (wasEmpty && this.logQueue.length > 0) this.logNext();
+    }
+
+    logNext() {
+      const text = this.logQueue[0];
+      console.log(text.endsWith("\n") ? text.slice(0, -1) : text);
+      setTimeout(() => {
+        this.logQueue.shift();
+        if (this.logQueue.length > 0) this.logNext();
+      }, 0);
+    }
+  }
+
+  // A transcript's first part as it arrives from the worker: the pieces that hold its last
+  // kMaxLines lines, the count of the lines before them, and every piece queued for the
+  // browser's console once the scene is shown.
+  class Transcript {
+    constructor() {
+      this.pieces = [];
+      this.kept = 0;
+      this.dropped = 0;
+      this.all = [];
+    }
+
+    add(text, lines) {
+      this.all.push(text);
+      this.pieces.push({ text, lines });
+      this.kept += lines;
+      while (this.kept - this.pieces[0].lines >= kMaxLines) {
+        const first = this.pieces.shift();
+        this.kept -= first.lines;
+        this.dropped += first.lines;
+      }
+    }
   }
 
   const panel = new ConsolePanel(document.getElementById("console"),
                                  document.getElementById("console-note"));
   let module = null;
+  let worker = null;
   let renderer = null;
+  let inputs = null;  // the viewer's keys and drags, from the core
+  let exampleNames = [];
+  const examplesWaiting = new Map();  // example name -> the resolvers waiting for its files
+  let opening = 0;  // the number of the newest scene asked for
+  let shown = false;  // a scene is in the viewer
   let pictureDue = false;
   let framePending = false;
 
@@ -132,13 +272,17 @@
     module._tv_console_clear();
   }
 
+  function pixelRatio() {
+    return canvas.width / kViewWidth;
+  }
+
   function showFrame() {
     framePending = false;
     takeConsole();
     panel.flushSoon();
     if (pictureDue && renderer) {
       pictureDue = false;
-      renderer.draw(module);
+      renderer.draw(module, pixelRatio());
     }
   }
 
@@ -150,40 +294,196 @@
     }
   }
 
-  // Copies bytes (or null for a missing file) into the module; returns [pointer, length].
-  function copyIn(bytes) {
-    if (bytes === null) return [0, -1];
-    const at = module._malloc(bytes.length + 1);
-    module.HEAPU8.set(bytes, at);
-    return [at, bytes.length];
+  // The canvas holds the 800x600 view at the screen's density; its size on the page is the
+  // style sheet's.
+  function fitDensity() {
+    const ratio = window.devicePixelRatio || 1;
+    const width = Math.round(kViewWidth * ratio);
+    if (canvas.width !== width) {
+      canvas.width = width;
+      canvas.height = Math.round(kViewHeight * ratio);
+      if (shown) requestFrame();
+      else if (renderer) renderer.clear();
+    }
+    matchMedia("(resolution: " + ratio + "dppx)").addEventListener("change", fitDensity,
+                                                                    { once: true });
   }
 
-  // Starts the viewer afresh on the two files' bytes; null stands for a missing file.
-  function start(figure, affine, keys) {
-    panel.clear();
-    const [f, fl] = copyIn(figure);
-    const [a, al] = copyIn(affine);
-    module._tv_start(f, fl, a, al);
-    if (f) module._free(f);
-    if (a) module._free(a);
+  function pressKey(code) {
+    if (!shown) return;
+    module._tv_key(code);
+    requestFrame();
+  }
+
+  // -- Loading ---------------------------------------------------------------------------------
+
+  // Reads a scene in the worker and shows it: what names it in messages ("Example tesseract");
+  // files() gives {figure, affine, note}: the two files (a Blob or an ArrayBuffer, null for a
+  // missing file) and what to say once the scene is shown, or throws an Error that says what
+  // failed. keys are pressed once the scene is in the viewer.
+  async function open(what, files, keys) {
+    const mine = ++opening;
+    status.say(what + ": reading…");
+    const transcript = new Transcript();
+    let result;
+    let note = null;
+    try {
+      const read = await files();
+      if (mine !== opening) return false;  // a newer scene was asked for meanwhile
+      note = read.note || null;
+      result = await worker.run("load", { figure: read.figure, affine: read.affine },
+        (reply) => {
+          if (reply.kind === "echo") {
+            transcript.add(reply.text, reply.lines);
+          } else if (reply.kind === "progress" && reply.total >= (1 << 20)) {
+            const mb = (bytes) => (bytes / 1048576).toFixed(1);
+            status.say(what + ": reading " + mb(reply.done) + " of " + mb(reply.total) + " MB…");
+            status.progress(reply.done, reply.total);
+          }
+        });
+    } catch (error) {
+      if (error === null || mine !== opening) return false;  // replaced by a newer request
+      status.say(what + ": " + error.message, "error");
+      showOverlay(what + ": " + error.message, "error");
+      return false;
+    }
+    // The scene shown so far hands its last lines to its transcript; the new scene starts in the
+    // core and its transcript in the panel. Its first frame, and any key pressed meanwhile, are
+    // laid out in the next task: a long transcript's blocks and its layout, each in a task of
+    // its own, keep the page answering.
+    if (shown) takeConsole();
+    panel.flush();
+    const at = module._malloc(result.scene.byteLength);
+    module.HEAPU8.set(new Uint8Array(result.scene), at);
+    module._tv_show(at);
+    module._free(at);
+    shown = true;
     for (const key of keys || "") {
       const code = key.charCodeAt(0);
       if (code < 256) module._tv_key(code);
     }
+    panel.restart(transcript.pieces, transcript.dropped);
+    for (const text of transcript.all) panel.log(text);
+    await new Promise((resolve) => setTimeout(resolve, 0));
+    if (renderer) overlay.hidden = true;
     pictureDue = true;
     showFrame();
     panel.flush();
+    if (mine !== opening) {
+      // A newer request has the status line.
+    } else if (note) {
+      status.say(note.text, note.kind);
+    } else {
+      status.say(what + (worker.note ? " (" + worker.note + ")" : ""));
+    }
     document.body.dataset.loaded = String(Number(document.body.dataset.loaded || 0) + 1);
+    return true;
   }
 
-  async function fetchBytes(url) {
-    try {
-      const response = await fetch(url, { cache: "no-cache" });
-      if (!response.ok) return null;
-      return new Uint8Array(await response.arrayBuffer());
-    } catch (e) {
-      return null;
+  function showOverlay(message, kind) {
+    overlay.textContent = message;
+    overlay.className = kind || "";
+    overlay.hidden = false;
+  }
+
+  function bytesOf(text) {
+    return text === null ? null : new TextEncoder().encode(text).buffer;
+  }
+
+  // An example's two files, from the script examples/NAME.js built into the page (a script can
+  // be read from disk where a fetch cannot).
+  function exampleFiles(name) {
+    return new Promise((resolve, reject) => {
+      if (!examplesWaiting.has(name)) examplesWaiting.set(name, []);
+      examplesWaiting.get(name).push(resolve);
+      const script = document.createElement("script");
+      script.onerror = () => {
+        examplesWaiting.delete(name);
+        reject(new Error("examples/" + name + ".js could not be read beside the page"));
+      };
+      script.onload = () => script.remove();
+      script.src = "examples/" + encodeURIComponent(name) + ".js";
+      document.head.appendChild(script);
+    });
+  }
+
+  // Called by the example scripts.
+  window.tessaviewExample = (name, figure, affine) => {
+    for (const resolve of examplesWaiting.get(name) || []) {
+      resolve({ figure: bytesOf(figure), affine: bytesOf(affine) });
     }
+    examplesWaiting.delete(name);
+  };
+
+  // The message for an example name that is not one of the page's.
+  function unknownExample(name) {
+    const like = exampleNames.find((n) => n.toLowerCase() === name.toLowerCase());
+    return "There is no example called \u201c" + name + "\u201d" +
+      (like ? " (did you mean \u201c" + like + "\u201d? Names are case-sensitive)" : "") +
+      ". The examples are: " + exampleNames.join(", ") + ".";
+  }
+
+  function openExample(name, keys) {
+    if (!exampleNames.includes(name)) {
+      const message = unknownExample(name);
+      status.say(message, "error");
+      showOverlay(message, "error");
+      exampleList.value = "";
+      return Promise.resolve(false);
+    }
+    exampleList.value = name;
+    return open("Example " + name, () => exampleFiles(name), keys);
+  }
+
+  // Reads a file of the site: its contents, null when the server has no such file (the viewer
+  // reads it as missing, as the desktop does); throws for any other failure.
+  async function fetchFile(url) {
+    let response;
+    try {
+      response = await fetch(url, { cache: "no-cache" });
+    } catch (error) {
+      throw new Error("could not read " + url + " (" + error.message + ")");
+    }
+    if (response.status === 404) return null;
+    if (!response.ok) {
+      throw new Error(url + " answered " + response.status + " " + response.statusText);
+    }
+    return await response.blob();
+  }
+
+  // The two files of a folder on the site, as the desktop program reads its folder: the affine
+  // file only when the figure file is there.
+  function openFolder(path, keys) {
+    const what = "Scene \u201c" + path + "\u201d";
+    const url = siteFolder(path);
+    if (fromDisk) {
+      const message = what + ": a page opened from disk cannot read other files of the disk " +
+        "by itself (browsers allow it only for files you choose). Choose or drop the folder's " +
+        kFigureFile + " and " + kAffineFile + ", or put the page and the folder on a web server " +
+        "(for example: python3 -m http.server).";
+      status.say(message, "error");
+      showOverlay(message, "error");
+      return Promise.resolve(false);
+    }
+    if (url === null) {
+      const message = what + ": scene= takes a folder on this site, such as my-scenes/cube.";
+      status.say(message, "error");
+      showOverlay(message, "error");
+      return Promise.resolve(false);
+    }
+    return open(what, async () => {
+      const figureUrl = new URL(kFigureFile, url).href;
+      const affineUrl = new URL(kAffineFile, url).href;
+      const figure = await fetchFile(figureUrl);
+      const affine = figure === null ? null : await fetchFile(affineUrl);
+      const missing = figure === null ? figureUrl : affine === null ? affineUrl : null;
+      return {
+        figure, affine,
+        note: missing && { kind: "warning", text: what + ": there is no " + missing + " (the " +
+          "server answered 404 Not Found); the viewer reads the file as missing, as the " +
+          "desktop program does." },
+      };
+    }, keys);
   }
 
   // The folder at a relative address on this site, with a trailing slash; null for any other.
@@ -193,28 +493,36 @@
     return url.origin === location.origin ? url : null;
   }
 
-  // Reads the two files from a folder of the site, as the desktop program reads its folder:
-  // the affine file only when the figure file is there.
-  async function loadFolder(folder, keys) {
-    const figure = await fetchBytes(new URL(kFigureFile, folder));
-    const affine = figure === null ? null : await fetchBytes(new URL(kAffineFile, folder));
-    start(figure, affine, keys);
-  }
-
   // The user's own files, read in the browser; a name that is not there is a missing file.
-  async function loadFiles(files) {
+  function openFiles(files) {
     const byName = new Map();
     for (const file of files) byName.set(file.name, file);
-    const read = async (name) => byName.has(name) ? new Uint8Array(await byName.get(name).arrayBuffer()) : null;
-    const figure = await read(kFigureFile);
-    const affine = figure === null ? null : await read(kAffineFile);
-    statusLine.textContent = "Your files: " + [...byName.keys()].join(", ") +
-      (byName.has(kFigureFile) && byName.has(kAffineFile) ? "" : " (the viewer reads " + kFigureFile +
-       " and " + kAffineFile + ")");
+    if (byName.size === 0) return Promise.resolve(false);
     exampleList.value = "";
-    history.replaceState(null, "", location.pathname);
-    start(figure, affine, "");
+    setAddress("");
+    const names = [...byName.keys()].join(", ");
+    const both = byName.has(kFigureFile) && byName.has(kAffineFile);
+    return open("Your files " + names, async () => {
+      // The worker reads the files themselves.
+      const figure = byName.get(kFigureFile) || null;
+      const affine = figure === null ? null : byName.get(kAffineFile) || null;
+      return {
+        figure, affine,
+        note: !both && { kind: "warning", text: "Your files " + names + ": the viewer reads " +
+          kFigureFile + " and " + kAffineFile + "; what is not there reads as missing." },
+      };
+    }, "");
   }
+
+  function setAddress(query) {
+    try {
+      history.replaceState(null, "", location.pathname + query);
+    } catch (error) {
+      // Some browsers refuse to change the address of a page opened from disk.
+    }
+  }
+
+  // -- Input -----------------------------------------------------------------------------------
 
   // Keys as the desktop's keyboard callback receives them: characters, Esc, Return, Tab,
   // Backspace and Delete; nothing with Ctrl, Alt or Meta, which stay the browser's.
@@ -225,54 +533,197 @@
     return event.key in specialKeys ? specialKeys[event.key] : -1;
   }
 
-  function canvasPixel(event) {
+  // A point of the page as a pixel of the 800x600 view, however large the canvas is shown.
+  function viewPixel(clientX, clientY) {
     const box = canvas.getBoundingClientRect();
-    return [Math.floor((event.clientX - box.left) * canvas.width / box.width),
-            Math.floor((event.clientY - box.top) * canvas.height / box.height)];
+    return [Math.floor((clientX - box.left) * kViewWidth / box.width),
+            Math.floor((clientY - box.top) * kViewHeight / box.height)];
   }
 
-  function listen() {
-    window.addEventListener("keydown", (event) => {
-      const target = event.target;
-      if (target instanceof HTMLInputElement || target instanceof HTMLSelectElement) return;
-      const code = keyCode(event);
-      if (code < 0) return;
-      if (code !== 9) event.preventDefault();
-      module._tv_key(code);
-      requestFrame();
-    });
+  let held = 0;  // mouse buttons held in a drag that started on the canvas
+
+  function listenMouse() {
     // A drag that starts on the canvas goes on over the whole page, as the desktop's window
     // keeps reporting a held button's motion outside it; every event is used as it comes.
-    let held = 0;
     canvas.addEventListener("mousedown", (event) => {
       event.preventDefault();
       canvas.focus();
-      const [x, y] = canvasPixel(event);
+      if (!shown) return;
+      const [x, y] = viewPixel(event.clientX, event.clientY);
       module._tv_mouse(event.button, x, y);
       held = event.buttons;
     });
     window.addEventListener("mousemove", (event) => {
       if (held === 0) return;
-      const [x, y] = canvasPixel(event);
+      const [x, y] = viewPixel(event.clientX, event.clientY);
       module._tv_motion(x, y);
       requestFrame();
     });
     window.addEventListener("mouseup", (event) => {
       if (held === 0) return;
-      const [x, y] = canvasPixel(event);
+      const [x, y] = viewPixel(event.clientX, event.clientY);
       module._tv_mouse(event.button, x, y);
       held = event.buttons;
     });
     canvas.addEventListener("contextmenu", (event) => event.preventDefault());
+    // The page's addition: the wheel zooms as a right drag up (wheel up) or down does, one
+    // pixel of drag per kWheelPixels pixels of scrolling.
+    let wheelRest = 0;
     canvas.addEventListener("wheel", (event) => {
       event.preventDefault();
-      const [x, y] = canvasPixel(event);
-      const button = event.deltaY < 0 ? 3 : 4;
-      module._tv_mouse(button, x, y);
-      module._tv_mouse(button, x, y);
+      if (!shown || held !== 0 || touch.mode !== null) return;
+      const scale = event.deltaMode === 1 ? 100 / 3 : event.deltaMode === 2 ? kViewHeight : 1;
+      wheelRest -= event.deltaY * scale / kWheelPixels;
+      const dy = Math.trunc(wheelRest);
+      if (dy === 0) return;
+      wheelRest -= dy;
+      const [x, y] = viewPixel(event.clientX, event.clientY);
+      module._tv_mouse(2, x, y);
+      module._tv_motion(x, y - dy);
+      module._tv_mouse(2, x, y - dy);
+      requestFrame();
     }, { passive: false });
+  }
 
-    document.getElementById("files").addEventListener("change", (event) => loadFiles(event.target.files));
+  // Touch: one finger drags as the left button does, two fingers pinch as a right drag does,
+  // the change of their distance standing for the drag's vertical movement (spreading them
+  // moves up, closer). The core sees the same button and motion events as for the mouse drag.
+  const touch = { mode: null, ids: [], x: 0, y: 0, base: 0, distance: 0 };
+
+  function touchesOf(event) {
+    const list = [];
+    for (const id of touch.ids) {
+      const t = [...event.touches].find((u) => u.identifier === id);
+      if (t) list.push(t);
+    }
+    for (const t of event.touches) {
+      if (list.length < 2 && !list.includes(t)) list.push(t);
+    }
+    return list;
+  }
+
+  function touchDistance(a, b) {
+    const [ax, ay] = viewPixel(a.clientX, a.clientY);
+    const [bx, by] = viewPixel(b.clientX, b.clientY);
+    return Math.hypot(bx - ax, by - ay);
+  }
+
+  function endTouchMode() {
+    if (touch.mode !== null) module._tv_mouse(touch.mode === "orbit" ? 0 : 2, touch.x, touch.y);
+    touch.mode = null;
+    touch.ids = [];
+  }
+
+  function touchChanged(event) {
+    event.preventDefault();
+    if (!shown) return;
+    const list = touchesOf(event);
+    const mode = list.length === 0 ? null : list.length === 1 ? "orbit" : "pinch";
+    if (mode === touch.mode && list.every((t, k) => t.identifier === touch.ids[k])) return;
+    endTouchMode();
+    touch.mode = mode;
+    touch.ids = list.map((t) => t.identifier);
+    if (mode === "orbit") {
+      [touch.x, touch.y] = viewPixel(list[0].clientX, list[0].clientY);
+      module._tv_mouse(0, touch.x, touch.y);
+    } else if (mode === "pinch") {
+      const [ax, ay] = viewPixel(list[0].clientX, list[0].clientY);
+      const [bx, by] = viewPixel(list[1].clientX, list[1].clientY);
+      touch.x = Math.floor((ax + bx) / 2);
+      touch.y = touch.base = Math.floor((ay + by) / 2);
+      touch.distance = touchDistance(list[0], list[1]);
+      module._tv_mouse(2, touch.x, touch.y);
+    }
+  }
+
+  function touchMoved(event) {
+    event.preventDefault();
+    if (!shown || touch.mode === null) return;
+    const list = touchesOf(event);
+    if (touch.mode === "orbit") {
+      [touch.x, touch.y] = viewPixel(list[0].clientX, list[0].clientY);
+    } else {
+      const y = touch.base - Math.round(touchDistance(list[0], list[1]) - touch.distance);
+      if (y === touch.y) return;
+      touch.y = y;
+    }
+    module._tv_motion(touch.x, touch.y);
+    requestFrame();
+  }
+
+  function listenTouch() {
+    canvas.addEventListener("touchstart", (event) => {
+      canvas.focus();
+      touchChanged(event);
+    }, { passive: false });
+    canvas.addEventListener("touchmove", touchMoved, { passive: false });
+    canvas.addEventListener("touchend", touchChanged, { passive: false });
+    canvas.addEventListener("touchcancel", touchChanged, { passive: false });
+  }
+
+  function listenKeys() {
+    window.addEventListener("keydown", (event) => {
+      const target = event.target;
+      if (target instanceof HTMLInputElement || target instanceof HTMLSelectElement ||
+          target instanceof HTMLTextAreaElement) return;
+      if (target instanceof HTMLButtonElement && (event.key === "Enter" || event.key === " ")) {
+        return;  // the button's own
+      }
+      if (document.getElementById("help").open) return;
+      const code = keyCode(event);
+      if (code < 0) return;
+      if (code !== 9) event.preventDefault();
+      pressKey(code);
+    });
+  }
+
+  // How a key of the table is written: letters in upper case, then its alias.
+  function keyNames(binding) {
+    const name = (k) => /[a-z]/.test(k) ? k.toUpperCase() : k;
+    return binding.alias ? name(binding.key) + " or " + name(binding.alias) : name(binding.key);
+  }
+
+  // A button for every key of the core's table, and the help's list, from the same table.
+  function buildKeys() {
+    const row = document.getElementById("keys");
+    for (const binding of inputs.keys) {
+      const button = document.createElement("button");
+      button.type = "button";
+      button.title = binding.help + " (key " + keyNames(binding) + ")";
+      button.append(binding.label.replace(/-/g, "\u2212"));
+      const kbd = document.createElement("kbd");
+      kbd.textContent = binding.key.toUpperCase();
+      button.append(kbd);
+      button.dataset.key = binding.key;
+      // The keys stay with the view: a press of the button does not take the focus.
+      button.addEventListener("mousedown", (event) => event.preventDefault());
+      button.addEventListener("click", () => pressKey(binding.key.charCodeAt(0)));
+      row.appendChild(button);
+    }
+    const rows = document.querySelector("#help-keys tbody");
+    const add = (input, help) => {
+      const tr = rows.insertRow();
+      tr.insertCell().textContent = input;
+      tr.insertCell().textContent = help;
+    };
+    for (const binding of inputs.keys) add(keyNames(binding), binding.help);
+    for (const drag of inputs.drags) add(drag.input, drag.help);
+    // What the page adds to the desktop's inputs.
+    add("one finger", "as a left drag");
+    add("two fingers", "pinch as a right drag: spread them to come closer");
+    add("wheel", "as a right drag: " + kWheelPixels + " pixels of scrolling for each pixel");
+    add("buttons", "below the view: each presses its key");
+    const help = document.getElementById("help");
+    document.getElementById("help-button").addEventListener("click", () => help.showModal());
+    help.addEventListener("close", () => canvas.focus());
+  }
+
+  function listenLoading() {
+    const files = document.getElementById("files");
+    files.addEventListener("change", (event) => {
+      canvas.focus();
+      openFiles(event.target.files);
+    });
     document.addEventListener("dragover", (event) => {
       event.preventDefault();
       document.body.classList.add("dragging");
@@ -281,13 +732,14 @@
     document.addEventListener("drop", (event) => {
       event.preventDefault();
       document.body.classList.remove("dragging");
-      loadFiles(event.dataTransfer.files);
+      canvas.focus();
+      openFiles(event.dataTransfer.files);
     });
     exampleList.addEventListener("change", () => {
       if (!exampleList.value) return;
-      history.replaceState(null, "", "?example=" + encodeURIComponent(exampleList.value));
-      statusLine.textContent = "Example " + exampleList.value;
-      loadFolder(new URL("examples/" + exampleList.value + "/", location.href), "");
+      canvas.focus();
+      setAddress("?example=" + encodeURIComponent(exampleList.value));
+      openExample(exampleList.value, "");
     });
   }
 
@@ -303,7 +755,7 @@
       const t0 = performance.now();
       module._tv_key(62);
       takeConsole();
-      renderer.draw(module);
+      renderer.draw(module, pixelRatio());
       cpu += performance.now() - t0;
       panel.flushSoon();  // its own time is counted by the panel
       frames++;
@@ -327,33 +779,61 @@
   }
 
   async function main() {
-    module = await createTessaview({ print: (line) => console.log(line), printErr: (line) => console.error(line) });
+    if (window.tessaviewStarted === "failed") return;
+    if (typeof tessaviewProgram !== "function") {
+      tessaviewStartFailed("The viewer\u2019s core, tessaview.js, did not load.");
+      return;
+    }
+    try {
+      module = await tessaviewProgram()({ print: (line) => console.log(line),
+                                         printErr: (line) => console.error(line) });
+    } catch (error) {
+      tessaviewStartFailed("The viewer\u2019s core did not start in this browser: " +
+                           ((error && error.message) || error));
+      return;
+    }
     document.title = cString(module._tv_title());
+    inputs = JSON.parse(cString(module._tv_inputs()));
+    worker = new TessaviewWorker(module);
+    fitDensity();
     try {
       renderer = new TessaviewRenderer(canvas);
-    } catch (e) {
-      statusLine.textContent = "No picture: " + e.message + ". The console below still works.";
+    } catch (error) {
+      showOverlay("No picture: " + error.message + ". The console and the keys still work.",
+                  "error");
     }
-    listen();
-    const names = (await fetch("examples.json").then((r) => r.json()).catch(() => [])) || [];
+    buildKeys();
+    listenKeys();
+    listenMouse();
+    listenTouch();
+    listenLoading();
+    exampleNames = window.tessaviewExamples || [];
     exampleList.appendChild(new Option("(your own files)", ""));
-    for (const name of names) exampleList.appendChild(new Option(name, name));
+    for (const name of exampleNames) exampleList.appendChild(new Option(name, name));
+    document.getElementById("drop-note").hidden = false;
+    if (!renderer) overlay.hidden = false;
+    else overlay.hidden = true;
+    // Started: from now on a script error is said in the status line.
+    window.tessaviewStarted = "yes";
+    const report = (message) => status.say("Script error: " + message, "error");
+    window.addEventListener("error", (event) => report(event.message));
+    window.addEventListener("unhandledrejection", (event) => {
+      report((event.reason && event.reason.message) || event.reason);
+    });
 
     const keys = params.get("keys") || "";
-    let folder = null;
     if (params.has("scene")) {
-      folder = siteFolder(params.get("scene"));
-      if (folder === null) statusLine.textContent = "scene= takes a folder on this site, such as my-scenes/cube";
       exampleList.value = "";
+      await openFolder(params.get("scene"), keys);
     } else {
-      const name = params.get("example") || (names.includes("tesseract") ? "tesseract" : names[0]);
-      if (name && /^[A-Za-z0-9._-]+$/.test(name) && name !== "." && name !== "..") {
-        exampleList.value = names.includes(name) ? name : "";
-        folder = new URL("examples/" + name + "/", location.href);
-      }
+      const name = params.has("example") ? params.get("example")
+        : exampleNames.includes("tesseract") ? "tesseract" : exampleNames[0];
+      await openExample(name, keys);
     }
-    if (folder !== null) await loadFolder(folder, keys);
-    if (params.has("measure") && renderer) measure(Math.max(1, Number(params.get("measure")) || 600));
+    document.body.dataset.ready = "1";
+    if (params.has("measure") && renderer && shown) {
+      measure(Math.max(1, Number(params.get("measure")) || 600));
+    }
   }
 
   main();

@@ -2,7 +2,9 @@
 // indexed triangles and one-pixel lines (see web/frame_mesh.h): every vertex carries its own
 // end of a line, the other end, a corner and a width, and the vertex shader moves the corners of
 // wide lines and points apart on the screen, because WebGL draws lines one pixel wide whatever
-// width is asked for.
+// width is asked for. On a screen of more than one device pixel per CSS pixel the canvas holds
+// that many more pixels, and every width is multiplied by the ratio, so the picture is the
+// desktop's 800x600 view at any density.
 "use strict";
 
 class TessaviewRenderer {
@@ -14,6 +16,7 @@ class TessaviewRenderer {
     this.program = this.link(TessaviewRenderer.vertexShader, TessaviewRenderer.fragmentShader);
     this.matrix = gl.getUniformLocation(this.program, "uViewProjection");
     this.viewport = gl.getUniformLocation(this.program, "uViewport");
+    this.pixelRatio = gl.getUniformLocation(this.program, "uPixelRatio");
     this.buffer = gl.createBuffer();
     this.indexBuffer = gl.createBuffer();
     this.capacity = 0;
@@ -34,6 +37,15 @@ class TessaviewRenderer {
     attribute("aWidth", 1, 11);
     gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, this.indexBuffer);
     gl.bindVertexArray(null);
+    this.clear();
+  }
+
+  // A white canvas, as the window is before its first frame.
+  clear() {
+    const gl = this.gl;
+    gl.viewport(0, 0, gl.drawingBufferWidth, gl.drawingBufferHeight);
+    gl.clearColor(1, 1, 1, 1);
+    gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
   }
 
   link(vertexSource, fragmentSource) {
@@ -58,22 +70,22 @@ class TessaviewRenderer {
   }
 
   // Draws the module's current picture: one upload, one draw call, in the module's order.
-  draw(module) {
+  // ratio: the canvas's pixels per view pixel (its width / 800).
+  draw(module, ratio) {
     const gl = this.gl;
-    const vertices = module._tv_mesh();
+    const vertices = module._tv_mesh(ratio);
     const count = module._tv_mesh_count();
     const matrix = module._tv_mesh_matrix();
     const indexStart = module._tv_mesh_indices();
     const indexCount = module._tv_mesh_index_count();
     const indices = module.HEAPU32.subarray(indexStart >> 2, (indexStart >> 2) + indexCount);
     const bytes = module.HEAPU8.subarray(vertices, vertices + count * TessaviewRenderer.floatsPerVertex * 4);
-    gl.viewport(0, 0, gl.drawingBufferWidth, gl.drawingBufferHeight);
-    gl.clearColor(1, 1, 1, 1);
-    gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
+    this.clear();
     gl.enable(gl.DEPTH_TEST);
     gl.useProgram(this.program);
     gl.uniformMatrix4fv(this.matrix, false, module.HEAPF32.subarray(matrix >> 2, (matrix >> 2) + 16));
     gl.uniform2f(this.viewport, gl.drawingBufferWidth, gl.drawingBufferHeight);
+    gl.uniform1f(this.pixelRatio, ratio);
     gl.bindBuffer(gl.ARRAY_BUFFER, this.buffer);
     if (bytes.length > this.capacity) {
       this.capacity = Math.max(bytes.length, 2 * this.capacity);
@@ -98,7 +110,7 @@ class TessaviewRenderer {
 TessaviewRenderer.floatsPerVertex = 12;
 
 // Width 0: a triangle vertex. Corner (0, +-1): one side of a line, moved across the line's minor
-// screen axis by half the width, as desktop OpenGL widens its lines; the end behind the near
+// screen axis by half the width (in view pixels, times the pixel ratio), as desktop OpenGL widens its lines; the end behind the near
 // plane is first brought onto it. Corner (+-1, +-1): a corner of a point's square.
 TessaviewRenderer.vertexShader = `#version 300 es
 in vec3 aPosition;
@@ -108,16 +120,18 @@ in vec3 aColour;
 in float aWidth;
 uniform mat4 uViewProjection;
 uniform vec2 uViewport;
+uniform float uPixelRatio;
 out vec3 vColour;
 void main() {
   vColour = aColour;
+  float width = aWidth * uPixelRatio;
   vec4 a = uViewProjection * vec4(aPosition, 1.0);
   if (aWidth == 0.0) {
     gl_Position = a;
     return;
   }
   if (aCorner.x != 0.0) {
-    gl_Position = vec4(a.xy + aCorner * aWidth / uViewport * a.w, a.zw);
+    gl_Position = vec4(a.xy + aCorner * width / uViewport * a.w, a.zw);
     return;
   }
   vec4 b = uViewProjection * vec4(aOther, 1.0);
@@ -134,7 +148,7 @@ void main() {
   vec2 sb = nb.xy / nb.w * half_;
   vec2 d = sb - sa;
   vec2 across = abs(d.x) >= abs(d.y) ? vec2(0.0, 1.0) : vec2(1.0, 0.0);
-  vec2 s = sa + across * aCorner.y * aWidth * 0.5;
+  vec2 s = sa + across * aCorner.y * width * 0.5;
   gl_Position = vec4(s / half_ * na.w, na.z, na.w);
 }`;
 

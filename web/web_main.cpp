@@ -1,10 +1,14 @@
 // The page's entry points: the viewer's state, its input handling and its readout, driven by the
-// page's script. Everything written to standard output is kept here until the script takes it,
-// so a frame's readout reaches the page in one piece, byte for byte as the desktop prints it.
+// page's script, and the reading of scene files, which the page runs in a worker of its own so
+// that a large file never holds up the page. Everything a frame writes to standard output is kept
+// here until the script takes it, so a frame's readout reaches the page in one piece, byte for
+// byte as the desktop prints it.
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <iostream>
-#include <sstream>
 #include <string>
 
 #include "pipeline/composition.h"
@@ -16,9 +20,31 @@
 #include "viewer/viewer_state.h"
 #include "web/frame_mesh.h"
 
+// Hands the script a piece of the loader's echo (whole lines, UTF-8 as written) and the progress
+// of a reading; both are Module callbacks the script provides.
+EM_JS(void, tv_emit_echo, (const char* text, int length), {
+    if (Module.onEcho) {
+        Module.onEcho(HEAPU8.subarray(text, text + length));
+    }
+});
+EM_JS(void, tv_emit_progress, (double done, double total), {
+    if (Module.onProgress) {
+        Module.onProgress(done, total);
+    }
+});
+
 namespace {
 ViewerState state;
 FrameMesh mesh;
+
+// What the loader reads from a pair of scene files: all that the viewer keeps of them. Plain
+// values without pointers, so the page moves it between its worker and the viewer as bytes.
+struct LoadedScene {
+    FigureCollection figure;
+    AffineCollection affines;
+    Point4 projection;
+};
+LoadedScene loaded;
 
 // Standard output collected as it is written; flushes cost nothing.
 class ConsoleBuffer : public std::streambuf {
@@ -39,6 +65,67 @@ protected:
 };
 ConsoleBuffer console;
 
+// The loader's echo, handed to the script in pieces of about kEchoPiece bytes that end at a line
+// break, so that an echo of any length never sits whole in memory.
+class EchoBuffer : public ConsoleBuffer {
+public:
+    static constexpr std::size_t kEchoPiece = 1 << 20;
+
+    // Hands over everything written so far.
+    void emitAll() {
+        if (!text.empty()) {
+            tv_emit_echo(text.data(), static_cast<int>(text.size()));
+            text.clear();
+        }
+    }
+
+protected:
+    int sync() override {
+        if (text.size() >= kEchoPiece) {
+            const std::size_t end = text.rfind('\n') + 1;
+            if (end > 0) {
+                tv_emit_echo(text.data(), static_cast<int>(end));
+                text.erase(0, end);
+            }
+        }
+        return 0;
+    }
+};
+
+// A file's bytes read in place, in windows of kWindow bytes; the progress is reported each time
+// the reader moves into the next window. Everything before the window stays readable, so
+// putting a character back works anywhere.
+class FileBuffer : public std::streambuf {
+public:
+    static constexpr std::size_t kWindow = 1 << 20;
+
+    // bytes..bytes+length, reported as starting at done of total bytes.
+    FileBuffer(char* bytes, std::size_t length, double done, double total)
+        : begin_(bytes), end_(bytes + length), done_(done), total_(total) {
+        setg(begin_, begin_, begin_);
+    }
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) {
+            return traits_type::to_int_type(*gptr());
+        }
+        if (egptr() == end_) {
+            return traits_type::eof();
+        }
+        char* const next = egptr() + std::min<std::size_t>(kWindow, end_ - egptr());
+        tv_emit_progress(done_ + static_cast<double>(egptr() - begin_), total_);
+        setg(begin_, egptr(), next);
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    char* begin_;
+    char* end_;
+    double done_;
+    double total_;
+};
+
 // The readout of one frame, in the order the desktop's frame pass writes it.
 void writeFrame() {
     writeFrameStart();
@@ -52,32 +139,60 @@ void writeFrame() {
     writeFrameEnd();
 }
 
-// A file's text, or null for a file that is missing (length < 0).
-std::istream* open(std::istringstream& stream, const char* text, int length) {
-    if (length < 0) {
-        return nullptr;
+// text as a JSON string literal.
+std::string jsonString(const char* text) {
+    std::string out = "\"";
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c == '"' || *c == '\\') {
+            out += '\\';
+        }
+        out += *c;
     }
-    stream.str(std::string(text, static_cast<std::size_t>(length)));
-    return &stream;
+    return out + "\"";
 }
 }  // namespace
 
 extern "C" {
 
-// Starts the viewer afresh on the two scene files' texts (length < 0: the file is missing), as
-// the program starts in a folder: start state, the loader's echo, the first frame.
-EMSCRIPTEN_KEEPALIVE void tv_start(const char* figure, int figureLength, const char* affine,
-                                   int affineLength) {
+// Reads two scene files' bytes (length < 0: the file is missing) as the desktop program reads
+// its folder at start-up. The loader's echo goes to the script in pieces as it is written, the
+// progress with it; returns the records read (tv_scene_size bytes), kept until the next call.
+EMSCRIPTEN_KEEPALIVE const LoadedScene* tv_load(char* figure, int figureLength, char* affine,
+                                                int affineLength) {
+    const double total = std::max(figureLength, 0) + std::max(affineLength, 0);
+    FileBuffer figureBytes(figure, std::max(figureLength, 0), 0.0, total);
+    FileBuffer affineBytes(affine, std::max(affineLength, 0), std::max(figureLength, 0), total);
+    std::istream figureStream(&figureBytes), affineStream(&affineBytes);
+    EchoBuffer echo;
+    std::streambuf* const before = std::cout.rdbuf(&echo);
+    loaded = LoadedScene{};
+    readSceneStreams(figureLength < 0 ? nullptr : &figureStream, kFigureFileName,
+                     affineLength < 0 ? nullptr : &affineStream, kAffineFileName, loaded.figure,
+                     loaded.affines, loaded.projection);
+    std::cout.flush();
+    echo.emitAll();
+    std::cout.rdbuf(before);
+    tv_emit_progress(total, total);
+    return &loaded;
+}
+
+// The size in bytes of what tv_load returns.
+EMSCRIPTEN_KEEPALIVE int tv_scene_size() {
+    return static_cast<int>(sizeof(LoadedScene));
+}
+
+// Starts the viewer afresh on records that tv_load returned (here or in another instance of
+// this module), as the program starts once it has read its folder: start state, first frame.
+EMSCRIPTEN_KEEPALIVE void tv_show(const LoadedScene* scene) {
     std::cout.rdbuf(&console);
     state = ViewerState{};
     OrbitCamera::azimuth = 0.0f;
     OrbitCamera::elevation = 0.0f;
     state.globalStep = 0.0f;
     state.camera.setDefaults();
-    std::istringstream figureStream, affineStream;
-    readSceneStreams(open(figureStream, figure, figureLength), kFigureFileName,
-                     open(affineStream, affine, affineLength), kAffineFileName, state.loadedFigure,
-                     state.loadedAffines, state.projectionVector);
+    state.loadedFigure = scene->figure;
+    state.loadedAffines = scene->affines;
+    state.projectionVector = scene->projection;
     writeFrame();
 }
 
@@ -88,21 +203,23 @@ EMSCRIPTEN_KEEPALIVE void tv_key(int key) {
     }
 }
 
-// A button (0 left, 1 middle, 2 right, 3 and 4 the wheel) pressed or released at canvas pixel
-// (x, y).
+// A button (0 left, 1 middle, 2 right, 3 and 4 the wheel) pressed or released at pixel (x, y)
+// of the 800x600 view.
 EMSCRIPTEN_KEEPALIVE void tv_mouse(int button, int x, int y) {
     handleMouseButton(state, button, x, y);
 }
 
-// The pointer moved to canvas pixel (x, y) with a button held; writes a frame.
+// The pointer moved to pixel (x, y) of the view with a button held; writes a frame.
 EMSCRIPTEN_KEEPALIVE void tv_motion(int x, int y) {
     if (handleMouseMotion(state, x, y)) {
         writeFrame();
     }
 }
 
-// Builds the current picture; returns its vertices (tv_mesh_count of them, 12 floats each).
-EMSCRIPTEN_KEEPALIVE const MeshVertex* tv_mesh() {
+// Builds the current picture for a canvas of pixelRatio device pixels per view pixel; returns
+// its vertices (tv_mesh_count of them, 12 floats each).
+EMSCRIPTEN_KEEPALIVE const MeshVertex* tv_mesh(float pixelRatio) {
+    mesh.pixelRatio = pixelRatio;
     buildFrameMesh(state, mesh);
     return mesh.vertices.data();
 }
@@ -142,5 +259,29 @@ EMSCRIPTEN_KEEPALIVE void tv_console_clear() {
 // The desktop window's title, NUL-terminated.
 EMSCRIPTEN_KEEPALIVE const char* tv_title() {
     return TESSAVIEW_WINDOW_TITLE;
+}
+
+// The viewer's inputs as JSON, NUL-terminated: {"keys": [{"key", "alias", "label", "help"}...],
+// "drags": [{"input", "help"}...]}, from the tables the keyboard and mouse handling run on.
+EMSCRIPTEN_KEEPALIVE const char* tv_inputs() {
+    static std::string json;
+    if (json.empty()) {
+        json = "{\"keys\":[";
+        for (const KeyBinding& key : keyTable()) {
+            const char k[2] = {static_cast<char>(key.key), '\0'};
+            const char a[2] = {static_cast<char>(key.alias), '\0'};
+            json += std::string(&key == &keyTable()[0] ? "" : ",") + "{\"key\":" + jsonString(k) +
+                    ",\"alias\":" + jsonString(a) + ",\"label\":" + jsonString(key.label) +
+                    ",\"help\":" + jsonString(key.help) + "}";
+        }
+        json += "],\"drags\":[";
+        for (const DragBinding& drag : dragTable()) {
+            json += std::string(&drag == &dragTable()[0] ? "" : ",") +
+                    "{\"input\":" + jsonString(drag.input) + ",\"help\":" + jsonString(drag.help) +
+                    "}";
+        }
+        json += "]}";
+    }
+    return json.c_str();
 }
 }

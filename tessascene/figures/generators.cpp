@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "tessascene/figures/geometry.h"
 #include "tessascene/figures/numbers.h"
 #include "tessascene/figures/polytopes.h"
 #include "tessascene/figures/uniform_polytopes.h"
@@ -345,6 +346,7 @@ bool generateFigure(const std::string& request, GeneratedFigure& figure, std::st
                           : generator->look;
     Polychoron made = generator->make(parameters);
     figure = GeneratedFigure{std::move(made.graph), std::move(made.cells), look.size, look.colour};
+    clearRoundingNoise(figure.graph.vertices);
     return true;
 }
 

@@ -14,10 +14,6 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegree = kPi / 180.0;
 
-double dot(const Vertex4& a, const Vertex4& b) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
-}
-
 double norm(const Vertex4& v) {
     return std::sqrt(dot(v, v));
 }

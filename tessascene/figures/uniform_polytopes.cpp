@@ -10,7 +10,6 @@ namespace tessascene {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-const double kPhi = (1.0 + std::sqrt(5.0)) / 2.0;
 
 // The neighbours of every vertex, and whether two vertices are joined.
 struct Adjacency {

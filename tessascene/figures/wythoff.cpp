@@ -12,13 +12,7 @@ namespace tessascene {
 
 namespace {
 
-const double kPhi = (1.0 + std::sqrt(5.0)) / 2.0;  // the golden ratio
-
 using Matrix4 = std::array<std::array<double, 4>, 4>;
-
-double dot(const Vertex4& a, const Vertex4& b) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
-}
 
 Vertex4 normalised(const Vertex4& v) {
     const double length = std::sqrt(dot(v, v));

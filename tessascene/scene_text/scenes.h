@@ -76,8 +76,10 @@ std::string sweepFolderName(int index);
 std::string simplifiedNote(const FitReport& report, const PointTable& table);
 
 // "V vertices, E edges, P polylines (line-loop L)" for a figure of edges laid out in polylines,
-// and the vertices without edges that were left out.
-std::string graphSummary(const EdgeGraph& graph, std::size_t polylines, int lineLoop);
+// with the vertices and edges its figure file holds (written), and the vertices of graph without
+// edges left out.
+std::string graphSummary(const EdgeGraph& graph, const WrittenFigure& written,
+                         std::size_t polylines, int lineLoop);
 
 // "N data points, V vertices in P polylines (line-loop L)" for a table of points fitted into
 // figure.

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <map>
 
 #include "tessascene/figures/geometry.h"
 #include "tessascene/figures/numbers.h"
@@ -25,42 +26,16 @@ struct Coincidences {
 };
 
 Coincidences coincidences(const EdgeGraph& view) {
-    // The text each vertex is written as (x, y and z; q is 0), with the figure text's rule that
-    // a coordinate 1e-9 of the largest one is 0. Six significant digits write two coordinates
-    // alike only when they differ by less than 1e-5 of the larger, so only vertices that close
-    // in x (in order of x), y and z are compared by their text.
-    const double negligible = largestMagnitude(view.vertices) * 1e-9;
-    const double close = 1e5 * negligible + negligible;
-    const std::size_t n = view.vertices.size();
-    std::vector<std::string> texts(n);
-    const auto text = [&](std::size_t v) -> const std::string& {
-        if (texts[v].empty()) {
-            for (int c = 0; c < 3; ++c) {
-                const double x = view.vertices[v][c];
-                texts[v] += formatFloat(std::fabs(x) <= negligible ? 0.0 : x) + " ";
-            }
-        }
-        return texts[v];
-    };
-    std::vector<std::size_t> order(n), pointOf(n);
-    for (std::size_t v = 0; v < n; ++v) {
-        order[v] = pointOf[v] = v;
-    }
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return view.vertices[a][0] < view.vertices[b][0];
-    });
+    // Each vertex as the figure file writes it: x, y and z as floats (q is 0).
+    std::map<std::array<float, 3>, std::size_t> first;  // the first vertex written at each point
+    std::vector<std::size_t> pointOf(view.vertices.size());
     Coincidences found;
-    for (std::size_t i = 0; i < n; ++i) {
-        const Vertex4& p = view.vertices[order[i]];
-        for (std::size_t j = i + 1; j < n && view.vertices[order[j]][0] - p[0] <= close; ++j) {
-            const std::size_t w = order[j];
-            const Vertex4& o = view.vertices[w];
-            if (pointOf[w] == w && std::fabs(o[1] - p[1]) <= close &&
-                std::fabs(o[2] - p[2]) <= close && text(w) == text(order[i])) {
-                pointOf[w] = pointOf[order[i]];
-                ++found.vertices;
-            }
-        }
+    for (std::size_t v = 0; v < view.vertices.size(); ++v) {
+        const Vertex4& p = view.vertices[v];
+        const auto [at, added] = first.emplace(
+            std::array<float, 3>{writtenFloat(p[0]), writtenFloat(p[1]), writtenFloat(p[2])}, v);
+        pointOf[v] = at->second;
+        found.vertices += added ? 0 : 1;
     }
     for (const auto& [a, b] : view.edges) {
         found.edges += pointOf[a] == pointOf[b] ? 1 : 0;
@@ -256,6 +231,9 @@ bool makeView(SceneSource& source, const SceneParameters& parameters,
             return false;
         }
         placeGraph(view, false, size);
+        if (source.name.empty()) {
+            clearRoundingNoise(view.vertices);  // as a generated figure's is cleared
+        }
         notes.push_back(note);
         std::vector<std::vector<int>> layout;
         if (!layoutGraph(view, parameters.lineLoop, size, source.name, layout, error)) {
@@ -265,7 +243,8 @@ bool makeView(SceneSource& source, const SceneParameters& parameters,
             coincidences(view), project.perspective ? "they lie on one line through the eye"
                                                     : "they lie on one ray from the centre");
         figure.polylines = polylinesOf(view, layout);
-        scene.summary = graphSummary(view, layout.size(), parameters.lineLoop);
+        scene.summary =
+            graphSummary(view, countWritten(figure), layout.size(), parameters.lineLoop);
     }
     return figureFileText(figure, scene.texts.figure, error) &&
            affineFileText(affinesFor(shaping), scene.texts.affine, error);

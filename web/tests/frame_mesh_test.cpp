@@ -76,6 +76,15 @@ TEST(FrameMesh, FigureModesAndWidths) {
     }
 }
 
+TEST(FrameMesh, AtTwoDevicePixelsPerViewPixelAOnePixelLineIsAQuad) {
+    FrameMesh mesh;
+    mesh.pixelRatio = 2.0f;
+    buildFrameMesh(squareOnly(kLineLoopClosed, 1.0f), mesh);
+    const Drawn d = drawn(mesh);
+    EXPECT_EQ(d.lineIndices, 0u);
+    EXPECT_EQ(d.triangleIndices, 24u);
+}
+
 TEST(FrameMesh, PolylinesThrownToInfinityAreLeftOut) {
     ViewerState s = squareOnly(kLineLoopClosed, 1.0f);
     s.loadedFigure.polylines[0].vertices[2].q = 1.0f;

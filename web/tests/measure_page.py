@@ -28,8 +28,9 @@ import tempfile
 import threading
 
 CAPACITY = 90
-PAGE_FILES = ("index.html", "tessaview-page.css", "tessaview-page.js", "tessaview-renderer.js",
-              "tessaview.js", "tessaview.wasm")
+PAGE_FILES = ("index.html", "favicon.svg", "tessaview-page.css", "tessaview-page.js",
+              "tessaview-worker.js", "tessaview-renderer.js", "tessaview-examples.js",
+              "tessaview.js")
 
 
 def full_scene():
@@ -102,13 +103,17 @@ def main():
     parser.add_argument("--max-kb", type=float)
     args = parser.parse_args()
 
-    sizes = {}
-    for name in PAGE_FILES:
-        with open(os.path.join(args.page, name), "rb") as f:
-            sizes[name] = len(gzip.compress(f.read(), 9))
+    def gzipped(path):
+        with open(path, "rb") as f:
+            return len(gzip.compress(f.read(), 9))
+
+    sizes = {name: gzipped(os.path.join(args.page, name)) for name in PAGE_FILES}
     total_kb = sum(sizes.values()) / 1024
     print("Page files, gzip -9: " + ", ".join("%s %.1f KB" % (n, s / 1024) for n, s in sizes.items()))
     print("Total: %.1f KB" % total_kb)
+    examples = os.path.join(args.page, "examples")
+    example_kb = sum(gzipped(os.path.join(examples, n)) for n in os.listdir(examples)) / 1024
+    print("The examples (each loaded when chosen), gzip -9: %.1f KB" % example_kb)
 
     scratch = tempfile.mkdtemp(prefix="tessaview-measure-")
     try:

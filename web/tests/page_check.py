@@ -16,22 +16,19 @@ Needs chromium, Xvfb, xdotool, xwininfo and ImageMagick.
 """
 
 import functools
-import html
 import http.server
-import json
 import os
-import re
-import select
 import shutil
 import subprocess
 import sys
 import tempfile
 import threading
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.path.insert(0, HERE)
+import devtools  # noqa: E402
 import xsession  # noqa: E402
 
 EXAMPLE = os.path.join(ROOT, "examples", "tesseract")
@@ -68,125 +65,53 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
-CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--use-angle=swiftshader",
-            "--enable-unsafe-swiftshader", "--disable-background-networking",
-            "--disable-component-update", "--disable-sync", "--no-first-run", "--disable-quic"]
-
 # A drag script: (event, x, y, button) in canvas pixels, the same for the page and the desktop.
 DRAGS = [("down", 400, 300, "left"), ("move", 390, 300, "left"), ("move", 415, 260, "left"),
          ("move", 430, 281, "left"), ("up", 430, 281, "left"), ("move", 400, 300, None),
          ("down", 400, 300, "right"), ("move", 400, 290, "right"), ("move", 400, 310, "right"),
          ("up", 400, 310, "right")]
 
-
-class Devtools:
-    """Chromium driven through the DevTools protocol on a pipe (--remote-debugging-pipe)."""
-
-    def __init__(self, url, profile):
-        self.to_browser = os.pipe()
-        self.from_browser = os.pipe()
-        r, w = self.to_browser[0], self.from_browser[1]
-        self.proc = subprocess.Popen(
-            ["sh", "-c", 'exec "$0" "$@" 3<&%d 4>&%d' % (r, w)] + CHROMIUM +
-            ["--remote-debugging-pipe", "--window-size=1300,700", "--user-data-dir=" + profile, url],
-            pass_fds=(r, w), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
-        os.close(r)
-        os.close(w)
-        self.next_id = 0
-        self.buf = b""
-        self.session = None
-        pages = [t for t in self.call("Target.getTargets")["targetInfos"] if t["type"] == "page"]
-        self.session = self.call("Target.attachToTarget", targetId=pages[0]["targetId"],
-                                 flatten=True)["sessionId"]
-
-    def call(self, method, **params):
-        self.next_id += 1
-        message = {"id": self.next_id, "method": method, "params": params}
-        if self.session:
-            message["sessionId"] = self.session
-        os.write(self.to_browser[1], json.dumps(message).encode() + b"\0")
-        while True:
-            while b"\0" not in self.buf:
-                if not select.select([self.from_browser[0]], [], [], 30)[0]:
-                    raise xsession.Failure("no answer from Chromium to " + method)
-                chunk = os.read(self.from_browser[0], 65536)
-                if not chunk:
-                    raise xsession.Failure("Chromium ended")
-                self.buf += chunk
-            text, self.buf = self.buf.split(b"\0", 1)
-            answer = json.loads(text)
-            if answer.get("id") == self.next_id:
-                if "error" in answer:
-                    raise xsession.Failure("%s: %s" % (method, answer["error"]))
-                return answer["result"]
-
-    def evaluate(self, expression):
-        return self.call("Runtime.evaluate", expression=expression, awaitPromise=True,
-                         returnByValue=True)["result"].get("value")
-
-    def mouse(self, kind, x, y, button):
-        held = {"left": 1, "right": 2}.get(button, 0)
-        types = {"down": "mousePressed", "up": "mouseReleased", "move": "mouseMoved"}
-        self.call("Input.dispatchMouseEvent", type=types[kind], x=x, y=y, clickCount=1,
-                  button=button or "none", buttons=0 if kind == "up" else held)
-
-    def close(self):
-        xsession.stop(self.proc)
-        for fd in (self.to_browser[1], self.from_browser[0]):
-            os.close(fd)
+PANEL = "document.getElementById('console')"
+LOADED = "document.body && document.body.dataset.loaded === '1'"
 
 
 class Browser:
+    """One Chromium for every check, its viewport 1300x700 with the canvas at its top left."""
+
     def __init__(self, scratch):
         self.scratch = scratch
-        self.runs = 0
+        self.tools = devtools.Devtools()
 
-    def run(self, url, *extra):
-        self.runs += 1
-        profile = os.path.join(self.scratch, "profile-%d" % self.runs)
-        cmd = CHROMIUM + ["--disable-gpu", "--user-data-dir=" + profile,
-                          "--virtual-time-budget=15000"] + list(extra) + [url]
-        r = subprocess.run(cmd, capture_output=True, timeout=120)
-        shutil.rmtree(profile, ignore_errors=True)
-        return r
+    def close(self):
+        self.tools.close()
 
     def console(self, url):
-        """The text of the page's console element once the scene is loaded and the keys pressed."""
-        dom = self.run(url, "--dump-dom").stdout.decode("utf-8")
-        if 'data-loaded="1"' not in dom:
+        """The text of the page's console element once the scene is loaded and the keys pressed,
+        and the note above it."""
+        try:
+            self.tools.open(url, LOADED, timeout=120)
+        except devtools.Failure:
             raise xsession.Failure("the page did not finish loading " + url)
-        m = re.search(r'<pre id="console"[^>]*>(.*?)</pre>', dom, re.S)
-        # One block of text per batch of lines: the element's text is the blocks' text joined.
-        return html.unescape(re.sub(r"</?div>", "", m.group(1))), dom
+        return self.tools.evaluate("[%s.textContent, document.title, "
+                                   "document.getElementById('console-note').textContent]" % PANEL)
 
     def dragged(self, url):
         """The console text after the drags of DRAGS, dispatched as real mouse events."""
-        self.runs += 1
-        tools = Devtools(url, os.path.join(self.scratch, "profile-%d" % self.runs))
-        try:
-            for _ in range(150):
-                try:
-                    if tools.evaluate("document.body.dataset.loaded") == "1":
-                        break
-                except xsession.Failure:
-                    pass  # the page is still being navigated to
-                time.sleep(0.1)
-            else:
-                raise xsession.Failure("the page did not finish loading " + url)
-            for event in DRAGS:
-                tools.mouse(*event)
-            # The panel takes new lines at most every 100 ms.
-            return tools.evaluate("new Promise(r => setTimeout(() => "
-                                  "r(document.getElementById('console').textContent), 400))")
-        finally:
-            tools.close()
+        self.console(url)
+        for event in DRAGS:
+            self.tools.mouse(*event)
+        # The panel takes new lines at most every 100 ms.
+        return self.tools.evaluate("new Promise(r => setTimeout(() => r(%s.textContent), 400))"
+                                   % PANEL)
 
     def canvas(self, url):
+        self.console(url)
         shot = os.path.join(self.scratch, "shot.png")
-        self.run(url, "--window-size=1300,700", "--screenshot=" + shot)
-        raw = subprocess.run(["/usr/bin/convert", shot, "-crop", "%dx%d+0+0" % (W, H), "-depth", "8",
-                              "rgb:-"], capture_output=True, check=True).stdout
+        self.tools.evaluate("new Promise(r => requestAnimationFrame("
+                            "() => requestAnimationFrame(r)))")
+        self.tools.screenshot(shot, (0, 0, W, H))
+        raw = subprocess.run(["/usr/bin/convert", shot, "-depth", "8", "rgb:-"],
+                             capture_output=True, check=True).stdout
         return Picture(raw, 0, 0, W)
 
 
@@ -300,21 +225,18 @@ def main():
         for _ in range(5):
             end = text.index(b"\n" + xsession.FRAME_END.encode() + b"\n", end + 1)
         expected = text[:end + len(xsession.FRAME_END) + 2]
-        got, dom = browser.console(base + "?example=tesseract&keys=%3E%3E%3Eo")
+        got, title, _ = browser.console(base + "?example=tesseract&keys=%3E%3E%3Eo")
         got = got.encode("utf-8")
         check("?example=tesseract&keys=>>>o: the console equals the desktop's %d bytes"
               % len(expected), got == expected, first_difference(got.decode(), expected.decode()))
-        title = re.search(r"<title>(.*?)</title>", dom)
-        check("the page's title is the window's", title is not None and
-              html.unescape(title.group(1)).startswith(xsession.TITLE_START))
+        check("the page's title is the window's", title.startswith(xsession.TITLE_START))
 
         for scene in ("damaged", "no-affine"):
             files = {"kvoTessa1F.txt": DAMAGED_FIGURE}
             if scene == "damaged":
                 files["kvoTessa1A.txt"] = DAMAGED_AFFINE
             want, _ = desktop(exe, files, [])
-            got, _ = browser.console(base + "?scene=test-scenes/" + scene)
-            got = got.encode("utf-8")
+            got = browser.console(base + "?scene=test-scenes/" + scene)[0].encode("utf-8")
             check("?scene= with a %s scene reads as the desktop's console (%d bytes)"
                   % (scene, len(want)), got == want, first_difference(got.decode(), want.decode()))
 
@@ -329,14 +251,13 @@ def main():
         echo = expected[:expected.index(xsession.START_LINE.encode())].count(b"\n")
         frame = (len(expected.split(b"\n")) - 1 - echo) // 5
         total = echo + frame * (presses + 1)
-        got, dom = browser.console(base + "?example=tesseract&keys=" + "%3E" * presses)
+        got, _, note = browser.console(base + "?example=tesseract&keys=" + "%3E" * presses)
         lines = got.split("\n")
-        note = re.search(r'<p id="console-note">(\d+) earlier lines dropped', dom)
+        dropped = note.split(" earlier lines dropped")[0]
         check("%d lines written: the panel keeps the last 50000, and says how many went before"
-              % total, len(lines) == 50001 and lines[-1] == "" and note is not None and
-              int(note.group(1)) == total - 50000 and
-              lines[-13] == "GLOBAL STEP %d" % presses,
-              "%d lines, note %r, %r" % (len(lines) - 1, note and note.group(0), lines[-13:-11]))
+              % total, len(lines) == 50001 and lines[-1] == "" and
+              dropped == str(total - 50000) and lines[-13] == "GLOBAL STEP %d" % presses,
+              "%d lines, note %r, %r" % (len(lines) - 1, note, lines[-13:-11]))
 
         print("The canvas")
         web1 = browser.canvas(base + "?example=tesseract&keys=%3E%3E%3E")
@@ -359,9 +280,10 @@ def main():
         check("width 10: the figure's pixels match the desktop's within 2 pixels",
               covered(d, w) >= 0.9 and covered(w, d) >= 0.9,
               "%.2f / %.2f" % (covered(d, w), covered(w, d)))
-    except xsession.Failure as e:
+    except (xsession.Failure, devtools.Failure) as e:
         check("the run", False, str(e))
     finally:
+        browser.close()
         server.shutdown()
         shutil.rmtree(scratch, ignore_errors=True)
     print("%d failed" % len(failures))

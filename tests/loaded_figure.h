@@ -29,7 +29,7 @@ inline GeneratedFigure generated(const std::string& request) {
 }
 
 // The distinct vertices (by their floats) and distinct edges the viewer loads.
-struct WrittenFigure {
+struct LoadedFigure {
     int lineLoop = 0;
     std::vector<Vertex4> vertices;
     std::set<std::pair<int, int>> edges;
@@ -37,8 +37,8 @@ struct WrittenFigure {
 
 // Writes the figure text of the layout of graph with lineLoop and loads it with the viewer's
 // loader; the edges are those of consecutive vertices (none for points).
-inline WrittenFigure writeAndLoadLayout(const EdgeGraph& graph,
-                                        const std::vector<std::vector<int>>& layout, int lineLoop) {
+inline LoadedFigure writeAndLoadLayout(const EdgeGraph& graph,
+                                       const std::vector<std::vector<int>>& layout, int lineLoop) {
     SceneFigure figure;
     figure.lineLoop = lineLoop;
     figure.polylines = polylinesOf(graph, layout);
@@ -55,7 +55,7 @@ inline WrittenFigure writeAndLoadLayout(const EdgeGraph& graph,
         readSceneStreams(&figureIn, kFigureFileName, &affineIn, kAffineFileName, loaded, affines,
                          projection);
     }
-    WrittenFigure written;
+    LoadedFigure written;
     written.lineLoop = lineLoop;
     EXPECT_EQ(loaded.lineLoop, lineLoop);
     std::map<std::array<float, 4>, int> index;
