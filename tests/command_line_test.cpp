@@ -74,6 +74,7 @@ TEST(CommandLine, UsageErrorsExitTwoAndSayWhatIsWrong) {
         {"slice tesseract --hyperplane 1,0,0,0:nan", "bad value '1,0,0,0:nan' for --hyperplane"},
         {"slice 24-cell", "slice needs a hyperplane"},
         {"slice 24-cell --sweep 3 --at q=0", "without a value C"},
+        {"slice 24-cell --sweep 1001", "from 1 to 1000"},
         {"generate 24-cell --at q=0", "are for the slice command"},
         // Each limit just outside: the value just inside is taken in tessascene_cli_test.sh. A
         // figure given more or fewer parameters than it takes is refused, never cut short.
@@ -138,9 +139,9 @@ TEST(CommandLine, GoodCommandLinesFillTheRecord) {
     ASSERT_EQ(affinesFor(b.options).records.size(), 1u);  // xq by 15 degrees without --spin
     EXPECT_EQ(affinesFor(b.options).records[0].params, (std::vector<double>{15, 0, 0, 1, 0, 0, 0}));
 
-    const CommandLine c = parse("slice 24-cell --sweep 9 --hyperplane 1,1,0,0 --spin none");
+    const CommandLine c = parse("slice 24-cell --sweep 1000 --hyperplane 1,1,0,0 --spin none");
     ASSERT_EQ(c.outcome, Outcome::kRun) << c.text;
-    EXPECT_EQ(c.options.slice.sweep, 9);
+    EXPECT_EQ(c.options.slice.sweep, 1000);
     EXPECT_EQ(c.options.slice.axis, -1);
     EXPECT_TRUE(c.options.spins->empty());
 

@@ -161,6 +161,23 @@ TEST(Faces, AnOffFileKeepsItsPolygonsAsFaces) {
     const WrittenCut cut = writeAndLoad(graph, Hyperplane{{0, 0, 0, 1}, 0.0});
     EXPECT_EQ(cut.vertices.size(), 2u);  // the square's cut; the segment 3-4 is no face
     EXPECT_EQ(cut.edges.size(), 1u);
+
+    // A triangle is a face too, and a U-shaped face crossed four times is cut into its two
+    // arms, never bridged across the gap between them.
+    std::istringstream shapes(
+        "4OFF\n11 2 0\n0 0 5 -1\n1 0 5 -1\n0 1 5 1\n"
+        "0 0 0 -1\n3 0 0 -1\n3 0 0 1\n2 0 0 1\n2 0 0 -0.5\n1 0 0 -0.5\n1 0 0 1\n0 0 0 1\n"
+        "3 0 1 2\n8 3 4 5 6 7 8 9 10\n");
+    ASSERT_TRUE(importFigure(shapes, "shapes.off", graph, error)) << error;
+    ASSERT_EQ(graph.faces.size(), 2u);
+    const EdgeGraph cuts = cutFigure(graph, Hyperplane{{0, 0, 0, 1}, 0.0});
+    std::set<std::pair<double, double>> spans;  // the x range of each edge (z = 0: the U)
+    for (const auto& [a, b] : cuts.edges) {
+        const double z = cuts.vertices[a][2];
+        spans.emplace(z + std::min(cuts.vertices[a][0], cuts.vertices[b][0]),
+                      z + std::max(cuts.vertices[a][0], cuts.vertices[b][0]));
+    }
+    EXPECT_EQ(spans, (std::set<std::pair<double, double>>{{0, 1}, {2, 3}, {5, 5.5}}));
 }
 
 TEST(Slice, CutsCountedAsWritten) {

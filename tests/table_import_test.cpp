@@ -69,6 +69,18 @@ TEST(PointTable, ReadsTheFormsDataToolsWrite) {
          {1, 1, 1},
          {1, 2, 3, 4}},
         {"comments do not separate", "1 2 3 4\n# note\n5 6 7 8\n", {}, {2}, {1, 2, 3, 4}},
+        {"a text column without a header", "A,1,2,3,4\nB,5,6,7,8\n", {}, {2}, {1, 2, 3, 4}},
+        {"a path of exactly one storage block of points",
+         [] {
+             std::string rows;
+             for (int i = 0; i < (1 << 18); ++i) {
+                 rows += "1 2 3 4\n";
+             }
+             return rows;
+         }(),
+         {},
+         {1u << 18},
+         {1, 2, 3, 4}},
         {"columns by name",
          "t,x,y,z,q\n0,1,2,3,4\n",
          {{"q", "z", "y", "x"}, "", ""},
@@ -642,6 +654,19 @@ TEST(DataFiles, ReadsWhatDataToolsWrite) {
          {2, 1},
          {0.5, 1, 2, 3},
          "using columns x, y, z, q (1 to 4) as x, y, z, q"},
+        {"gzip members one after another (cat a.csv.gz b.csv.gz)",
+         gzipFile(csv, "data.csv") + gzipFile("8,8,8,8\n", "more.csv"),
+         {},
+         {2, 2},
+         {0.5, 1, 2, 3},
+         "using columns x, y, z, q (1 to 4) as x, y, z, q"},
+        {"np.save with a row of NaN between two polylines",
+         npyFile("<f8", false, {3, 4},
+                 rawBytes(std::vector<double>{1, 2, 3, 4, NAN, NAN, NAN, NAN, 5, 6, 7, 8})),
+         {},
+         {1, 1},
+         {1, 2, 3, 4},
+         "a float64 array of shape (3, 4), using columns 1 to 4 as x, y, z, q"},
         {"a gzip-compressed .npy",
          gzipFile(floats, "a.npy"),
          {},

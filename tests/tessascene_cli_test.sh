@@ -254,6 +254,8 @@ printf 'x,y,z,q\n0,0,0,-1\n1,0,0,1\n2,0,0,-1\n' >"$work/zigzag.csv"
 grep -qF "80 vertices, 200 edges" "$work/stdout" || fail "the near cut's report: $(cat "$work/stdout")"
 [[ "$(cut_counts "$work/cut-near/kvoTessa1F.txt")" == "80 200 "* ]] ||
     fail "the near cut's file holds $(cut_counts "$work/cut-near/kvoTessa1F.txt") (vertices, edges)"
+"$tool" slice tesseract --at q=1 -o "$work/cut-top" >/dev/null || fail "the cut through the top cell failed"
+[[ "$(cut_counts "$work/cut-top/kvoTessa1F.txt")" == "8 12 1" ]] || fail "the cut through the top cell"
 expect 1 "q = 5 does not meet the figure; its q runs from -1 to 1" slice tesseract --at q=5
 expect 1 "N.P = 9 (N = 1,1,0,0) does not meet the figure; its N.P runs from -2 to 2" \
     slice tesseract --hyperplane 1,1,0,0:9
@@ -279,7 +281,8 @@ before="$(cd "$sweep" && find . -type f -exec md5sum {} + | sort)"
 [[ "$(cd "$sweep" && find . -type f -exec md5sum {} + | sort)" == "$before" ]] ||
     fail "a refused or failed sweep changed the folder"
 [[ -z "$(ls -A "$work" | grep '^\.sweep\.tmp-')" ]] || fail "a failed sweep left its temporary folder"
-"$tool" slice 24-cell --sweep 3 --force -o "$sweep/" >/dev/null || fail "--force did not replace"
+"$tool" slice 24-cell --sweep 3 --force -o "$sweep/" >"$work/stdout" || fail "--force did not replace"
+grep -qF "into $sweep/000 to $sweep/002 (" "$work/stdout" || fail "the sweep's report: $(cat "$work/stdout")"
 [[ "$(ls "$sweep" | paste -sd' ')" == "000 001 002" ]] || fail "the replaced sweep holds $(ls "$sweep")"
 mkdir -p "$work/.sweep.tmp-AAAAAAAAAAAA/000"  # what a sweep stopped by a kill leaves
 "$tool" slice 24-cell --sweep 3 --force -o "$sweep" >/dev/null || fail "a sweep beside a stale one"
@@ -288,7 +291,7 @@ ln -s "$sweep" "$work/link"
 "$tool" slice 24-cell --sweep 2 --force -o "$work/link" >/dev/null 2>"$work/stderr"
 [[ $? -eq 1 ]] && grep -qF "symbolic link" "$work/stderr" || fail "a sweep went through a link"
 # --force replaces only a sweep: a user's file beside the cut folders or inside one is kept.
-for mine in notes.txt 000/notes.txt; do
+for mine in notes.txt 000/notes.txt 002; do
     rm -rf "$work/mine" && "$tool" slice 24-cell --sweep 2 -o "$work/mine" >/dev/null
     echo mine >"$work/mine/$mine"
     "$tool" slice 24-cell --sweep 2 --force -o "$work/mine" >/dev/null 2>"$work/stderr"
@@ -372,7 +375,7 @@ done <<'EOF'
 0||5-cell --size 0.001|5 vertices|
 0||5-cell --size 3.4e38|5 vertices|
 0||5-cell --line-loop 3|(line-loop 3)|3
-0||24-cell --line-loop 1|(line-loop 1)|1
+0||24-cell --line-loop 1|24 vertices, 96 edges, 2 polylines (line-loop 1)|1
 0||5-cell --projection 0,0,0,1e-37|5 vertices|0 0 0 1e-37
 EOF
 
