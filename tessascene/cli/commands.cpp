@@ -28,8 +28,7 @@ namespace {
 SceneSource sourceOf(const Options& options) {
     SceneSource source;
     std::string error;
-    if (options.command == Command::kGenerate ||
-        (options.command == Command::kSlice && namesGenerator(options.operand))) {
+    if (generatesFigure(options.command, options.operand)) {
         if (!generatedSource(options.operand, source, error)) {
             throw toolkit::ToolError(toolkit::kExitUsage, error);
         }

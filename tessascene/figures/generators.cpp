@@ -14,6 +14,7 @@ namespace {
 struct Generator {
     const char* name;
     int parameterCount;            // 0, 1 or 2, after NAME: and separated by commas
+    const char* parameterNames;    // as the help writes them, "P,Q"
     std::array<int, 2> defaults;   // of the parameters
     int minimum;                   // of each parameter
     int maximum;                   // of each parameter: keeps a typo from exhausting memory
@@ -35,20 +36,18 @@ EdgeGraph threeSphere(int rings, int circles) { return makeHopfCircles(rings, ci
 
 // Sizes fill the viewer's start view; the 120-cell and 600-cell are larger for their detail.
 const std::vector<Generator>& generators() {
-    // clang-format off
     static const std::vector<Generator> table = {
-        {"5-cell",         0, {0, 0},   0, 0,    2.0, {0.85, 0.1, 0.1},   fiveCell},
-        {"tesseract",      0, {0, 0},   0, 0,    2.0, {1.0, 0.5, 0.0},    tesseract},
-        {"8-cell",         0, {0, 0},   0, 0,    2.0, {1.0, 0.5, 0.0},    tesseract},
-        {"16-cell",        0, {0, 0},   0, 0,    2.0, {0.1, 0.55, 0.1},   sixteenCell},
-        {"24-cell",        0, {0, 0},   0, 0,    2.0, {0.6, 0.1, 0.7},    twentyFourCell},
-        {"120-cell",       0, {0, 0},   0, 0,    2.2, {0.1, 0.3, 0.8},    oneTwentyCell},
-        {"600-cell",       0, {0, 0},   0, 0,    2.2, {0.0, 0.5, 0.5},    sixHundredCell},
-        {"duoprism",       2, {5, 7},   3, 1000, 1.8, {0.55, 0.45, 0.0},  makeDuoprism},
-        {"clifford-torus", 2, {16, 16}, 3, 1000, 1.8, {0.8, 0.1, 0.4},    makeCliffordTorus},
-        {"3-sphere",       2, {2, 8},   1, 90,   1.8, {0.25, 0.25, 0.45}, threeSphere},
+        {"5-cell", 0, "", {0, 0}, 0, 0, 2.0, {0.85, 0.1, 0.1}, fiveCell},
+        {"tesseract", 0, "", {0, 0}, 0, 0, 2.0, {1.0, 0.5, 0.0}, tesseract},
+        {"8-cell", 0, "", {0, 0}, 0, 0, 2.0, {1.0, 0.5, 0.0}, tesseract},
+        {"16-cell", 0, "", {0, 0}, 0, 0, 2.0, {0.1, 0.55, 0.1}, sixteenCell},
+        {"24-cell", 0, "", {0, 0}, 0, 0, 2.0, {0.6, 0.1, 0.7}, twentyFourCell},
+        {"120-cell", 0, "", {0, 0}, 0, 0, 2.2, {0.1, 0.3, 0.8}, oneTwentyCell},
+        {"600-cell", 0, "", {0, 0}, 0, 0, 2.2, {0.0, 0.5, 0.5}, sixHundredCell},
+        {"duoprism", 2, "P,Q", {5, 7}, 3, 1000, 1.8, {0.55, 0.45, 0.0}, makeDuoprism},
+        {"clifford-torus", 2, "M,N", {16, 16}, 3, 1000, 1.8, {0.8, 0.1, 0.4}, makeCliffordTorus},
+        {"3-sphere", 2, "RINGS,CIRCLES", {2, 8}, 1, 90, 1.8, {0.25, 0.25, 0.45}, threeSphere},
     };
-    // clang-format on
     return table;
 }
 
@@ -103,6 +102,15 @@ bool findGenerator(const std::string& request, const Generator*& found,
 }
 
 }  // namespace
+
+std::vector<FigureKind> figureKinds() {
+    std::vector<FigureKind> kinds;
+    for (const Generator& g : generators()) {
+        kinds.push_back(
+            {g.name, g.parameterCount, g.parameterNames, g.defaults, g.minimum, g.maximum});
+    }
+    return kinds;
+}
 
 bool namesGenerator(const std::string& source) {
     const std::string name = source.substr(0, source.find(':'));

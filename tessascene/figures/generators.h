@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "tessascene/figures/edge_graph.h"
 
@@ -16,6 +17,19 @@ struct GeneratedFigure {
     double size = 0.0;  // circumradius
     std::array<double, 3> colour = {1.0, 1.0, 1.0};
 };
+
+// A figure generate knows, as a program that offers them lists it (the web page's menu).
+struct FigureKind {
+    std::string name;
+    int parameterCount = 0;         // 0, 1 or 2, after NAME: and separated by commas
+    std::string parameterNames;     // e.g. "P,Q"; empty without parameters
+    std::array<int, 2> defaults{};  // of the parameters
+    int minimum = 0;                // of each parameter
+    int maximum = 0;                // of each parameter
+};
+
+// Every figure generate knows, in the order of its help.
+std::vector<FigureKind> figureKinds();
 
 // Whether source (NAME or NAME:A,B) names a figure generate knows; slice generates such a
 // source and imports any other.
