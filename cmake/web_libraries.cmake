@@ -1,7 +1,9 @@
-# The C libraries of the web page, compiled by Emscripten from Debian's sources, which
-# scripts/web-libraries.sh fetches into a cache (scripts/install-deps.sh web runs it). Each is a
-# static library under the name its native build has: ZLIB::ZLIB (gzip input and deflate),
-# libzip::zip (.npz input, the .zip download) and GIF::GIF (GIF animations). Their own build
+# The libraries of the web page, compiled by Emscripten from Debian's sources, which
+# scripts/web-libraries.sh fetches into a cache (scripts/install-deps.sh web runs it). Each C
+# library is a static library under the name its native build has: ZLIB::ZLIB (gzip input and
+# deflate), libzip::zip (.npz input, the .zip download) and GIF::GIF (GIF animations). The
+# header-only fast_float (Debian's libfast-float-dev, tessaview_web_fast_float) reads decimal
+# numbers, which the C++ library of this Emscripten has no fast reader for. Their own build
 # files are not used: zlib's does not configure on Debian's trimmed tarball, and libzip's probes
 # the platform with many slow test compilations under Emscripten; the values those probes find
 # are given here instead, as they are for WebAssembly (32-bit size_t, 64-bit off_t).
@@ -18,7 +20,9 @@ function(tessaview_web_libraries_default out)
   set(${out} "${cache}/web-libraries" PARENT_SCOPE)
 endfunction()
 
-# Whether folder holds every library, complete.
+set(TESSAVIEW_FAST_FLOAT_HEADER /usr/include/fast_float/fast_float.h)
+
+# Whether folder holds every C library, complete, and fast_float's headers are installed.
 function(tessaview_web_libraries_present folder out)
   set(present TRUE)
   foreach(name zlib libzip giflib)
@@ -26,6 +30,9 @@ function(tessaview_web_libraries_present folder out)
       set(present FALSE)
     endif()
   endforeach()
+  if(NOT EXISTS ${TESSAVIEW_FAST_FLOAT_HEADER})
+    set(present FALSE)
+  endif()
   set(${out} ${present} PARENT_SCOPE)
 endfunction()
 
@@ -38,8 +45,8 @@ set(TESSAVIEW_WEB_LIBRARIES "${default_folder}" CACHE PATH
     "Folder of the page's C library sources (scripts/web-libraries.sh)")
 tessaview_web_libraries_present("${TESSAVIEW_WEB_LIBRARIES}" present)
 if(NOT present)
-  message(FATAL_ERROR "The page's C library sources are missing from ${TESSAVIEW_WEB_LIBRARIES}: "
-                      "run scripts/install-deps.sh web (or scripts/web-libraries.sh)")
+  message(FATAL_ERROR "The page's C library sources (in ${TESSAVIEW_WEB_LIBRARIES}) or "
+                      "${TESSAVIEW_FAST_FLOAT_HEADER} are missing: run scripts/install-deps.sh web")
 endif()
 enable_language(C)
 foreach(name zlib libzip giflib)
@@ -122,3 +129,12 @@ target_compile_definitions(tessaview_web_libzip PRIVATE HAVE_CONFIG_H)
 target_compile_options(tessaview_web_libzip PRIVATE -w)
 target_link_libraries(tessaview_web_libzip PRIVATE ZLIB::ZLIB)
 add_library(libzip::zip ALIAS tessaview_web_libzip)
+
+# fast_float: headers only, reached through a folder of their own (the rest of /usr/include is
+# the host's, not Emscripten's).
+set(fast_float_dir "${CMAKE_BINARY_DIR}/fast_float_include")
+get_filename_component(fast_float_headers ${TESSAVIEW_FAST_FLOAT_HEADER} DIRECTORY)
+file(MAKE_DIRECTORY ${fast_float_dir})
+file(CREATE_LINK ${fast_float_headers} ${fast_float_dir}/fast_float SYMBOLIC)
+add_library(tessaview_web_fast_float INTERFACE)
+target_include_directories(tessaview_web_fast_float SYSTEM INTERFACE ${fast_float_dir})

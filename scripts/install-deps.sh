@@ -8,9 +8,10 @@
 #                                  its sample 4D files, which the importer tests read), the
 #                                  window-test tools, and the packaging and manual-page checks
 #   scripts/install-deps.sh web    to build the web page (scripts/build-web.sh) and test it:
-#                                  Emscripten, CMake, Ninja, GoogleTest's sources, Chromium, and
-#                                  the sources of zlib, libzip and giflib from Debian's archive
-#                                  for Emscripten to compile (scripts/web-libraries.sh, cached)
+#                                  Emscripten, CMake, Ninja, GoogleTest's sources, Chromium,
+#                                  fast_float's headers, and the sources of zlib, libzip and
+#                                  giflib from Debian's archive for Emscripten to compile
+#                                  (scripts/web-libraries.sh, cached)
 #   scripts/install-deps.sh        the same as test
 #
 # Does nothing when they are all present already; uses sudo when not run as root.
@@ -31,7 +32,7 @@ test_packages=(
 )
 
 web_packages=(
-  cmake ninja-build emscripten googletest chromium python3
+  cmake ninja-build emscripten googletest chromium python3 libfast-float-dev
   dpkg-dev debian-archive-keyring xz-utils bzip2
 )
 

@@ -277,6 +277,11 @@ EMSCRIPTEN_KEEPALIVE int tt_option(const char* name, const char* value) {
     return problem.empty() ? 0 : 1;
 }
 
+// 1 when the request's figure or data is kept from an earlier request: no file needs reading.
+EMSCRIPTEN_KEEPALIVE int tt_source_kept() {
+    return !kept.key.empty() && kept.key == sourceKey() ? 1 : 0;
+}
+
 // The extent of the request's figure, placed as a cut would place it, along the normal of its
 // hyperplane (the q axis unless --at or --hyperplane gave another), as JSON {"ok", "low",
 // "high"} or a failure {"ok": false, "status", "error"}.

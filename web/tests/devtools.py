@@ -77,7 +77,9 @@ class Devtools:
         result = self.call("Runtime.evaluate", expression=expression, awaitPromise=True,
                            returnByValue=True)
         if "exceptionDetails" in result:
-            raise Failure("script failed: %s" % result["exceptionDetails"].get("text"))
+            details = result["exceptionDetails"]
+            raise Failure("script failed: %s" % (details.get("exception", {}).get("description")
+                                                 or details.get("text")))
         return result["result"].get("value")
 
     def wait_for(self, expression, what, timeout=30.0):
