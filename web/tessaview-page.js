@@ -887,7 +887,7 @@
     listenTouch();
     listenLoading();
     exampleNames = window.tessaviewExamples || [];
-    exampleList.appendChild(new Option("(your own files)", ""));
+    exampleList.appendChild(new Option("(none)", ""));
     for (const name of exampleNames) exampleList.appendChild(new Option(name, name));
     document.getElementById("drop-note").hidden = false;
     if (!renderer) overlay.hidden = false;

@@ -68,14 +68,16 @@ function tessaviewTools(page) {
     return options;
   }
 
-  // The cut the Cut part asks for, or null.
+  // The cut the Cut part asks for, or null; offset null: where the slider stands along the
+  // figure's extent.
   function panelCut(offset) {
     const kind = $("cut-kind").value;
     if (kind === "") return null;
+    const fraction = Number($("cut-offset").value) / kSliderSteps;
     if (kind === "normal") {
-      return { option: "hyperplane", direction: $("cut-normal-text").value.trim(), offset };
+      return { option: "hyperplane", direction: $("cut-normal-text").value.trim(), offset, fraction };
     }
-    return { option: "at", direction: kind, offset };
+    return { option: "at", direction: kind, offset, fraction };
   }
 
   // tessascene's command line for what is asked.
@@ -483,7 +485,11 @@ function tessaviewTools(page) {
     $("cut-normal").hidden = kind !== "normal";
     $("cut-offset").disabled = kind === "";
     extent = null;
-    if (current) again();
+    if (current) {
+      again();
+    } else if (kind !== "") {
+      page.status.say("Cut: make a figure or import data first; then the cut follows.", "warning");
+    }
   }
 
   // The normal's sliders and its text follow each other.
@@ -589,9 +595,19 @@ function tessaviewTools(page) {
     });
   }
 
+  // The worker's first figure compiles its code (the browser compiles WebAssembly as it is first
+  // run): made once the page rests, the first figure a person asks for comes at once.
+  function warmUp() {
+    const figure = figures.some((f) => f.name === "120-cell") ? "120-cell" : figures[0].name;
+    const ask = (cut) => page.worker.run("scene", { request: { operand: figure, options: [], cut },
+                                                   load: true, echo: false }, null, "latest");
+    ask(null).then(() => ask({ option: "at", direction: "q", offset: null })).catch(() => {});
+  }
+
   fillFigures();
   listen();
   normalFromSliders();
+  setTimeout(warmUp, 1000);
   document.addEventListener("tessaview-keys", updateAddress);
   return {
     openLink,

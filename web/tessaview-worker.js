@@ -18,8 +18,8 @@
 //     chose) is read here, not in the page. Done: {scene}, the records read, as bytes.
 //   "scene" {request, load, echo}: what tessascene makes for request = {operand, file (a Blob or
 //     null for a figure generate knows), fileKey, options: [[name, value], ...], cut: null or
-//     {option: "at" | "hyperplane", direction: "q" | "NX,NY,NZ,NQ", offset: text or null for
-//     the middle of the figure's extent}}. Done: {result (tt_run's, with "extent" and "offset"
+//     {option: "at" | "hyperplane", direction: "q" | "NX,NY,NZ,NQ", offset: text, or null for
+//     the point a fraction (0 to 1, default 0.5) along the figure's extent}}. Done: {result (tt_run's, with "extent" and "offset"
 //     for a cut), texts: {figure, affine}, scene (the records as the viewer reads the texts, when
 //     load is set; their echo too when echo is set)}.
 //   "zip" {files: [[path, text], ...]}: the files in a .zip. Done: {bytes}.
@@ -30,9 +30,9 @@
 //     of the view (tv_view's bytes) turned count steps of '>' (count + 1 pictures), or of a
 //     sweep of count cuts of the request's figure along its cut's direction, each shown with
 //     the keys pressed again and the camera kept. Done: {bytes, pictures}.
-// A job started with run(..., "replace") replaces one that runs (the worker is started afresh);
-// one started with "latest" waits for the running job to end, and only the newest waiting one
-// runs then.
+// A job started with run(..., "replace") replaces one so started that runs (the worker is started
+// afresh); one started with "latest" (short ones) is waited for. Only the newest waiting job runs
+// once the running one ends.
 "use strict";
 
 // The number of line breaks in text (in the worker and in the page).
@@ -167,8 +167,9 @@ function tessaviewJobs(module) {
     return String(Number(value.toPrecision(6)));
   }
 
-  // Runs a request (its cut at its offset, or in the middle of the figure's extent): tt_run's
-  // result, with the extent along the cut's direction and the offset used for a cut.
+  // Runs a request (its cut at its offset, or without one at the fraction of the figure's extent
+  // its cut gives, by default the middle): tt_run's result, with the extent along the cut's
+  // direction and the offset used for a cut.
   function runRequest(request) {
     const cut = request.cut;
     if (!cut) {
@@ -178,8 +179,9 @@ function tessaviewJobs(module) {
     begin(request, 2, [[cut.option, cut.direction]]);
     const extent = JSON.parse(cString(module._tt_extent()));
     if (!extent.ok) return extent;
+    const fraction = cut.fraction === undefined ? 0.5 : cut.fraction;
     const offset = cut.offset !== null && cut.offset !== undefined
-      ? cut.offset : offsetText((extent.low + extent.high) / 2);
+      ? cut.offset : offsetText(extent.low + (extent.high - extent.low) * fraction);
     begin(request, 2, [[cut.option, cut.direction + (cut.option === "at" ? "=" : ":") + offset]]);
     return Object.assign(JSON.parse(cString(module._tt_run())), { extent, offset });
   }
@@ -456,33 +458,32 @@ class TessaviewWorker {
 
   // Runs a job; handle(message) receives its progress and echo messages. Resolves with the "done"
   // message, rejects with an Error for an "error" message, and with null when a newer job
-  // replaced it. mode "replace" (the default) ends a running job and drops a waiting one;
-  // "latest" waits for the running job, in place of any job waiting before.
+  // replaced it. mode "replace" (the default) ends a running job that was started so, or waits
+  // for one started with "latest"; "latest" waits for the running job. Either drops a job that
+  // was waiting.
   run(job, message, handle, mode) {
-    if (mode === "latest") {
-      if (this.waiting) this.waiting.handle({ kind: "replaced" });
+    if (this.waiting) {
+      const dropped = this.waiting;
       this.waiting = null;
-    } else {
-      if (this.waiting) {
-        const dropped = this.waiting;
-        this.waiting = null;
-        dropped.handle({ kind: "replaced" });
+      dropped.handle({ kind: "replaced" });
+    }
+    // Only a job started to replace others is ended by the next one; a short job ("latest": a
+    // live cut, the warm-up) ends first, which costs less than starting the worker afresh.
+    if (mode !== "latest" && this.current && this.current.replaceable) {
+      const replaced = this.current;
+      this.current = null;
+      if (this.worker) {
+        this.worker.terminate();
+        this.start();
       }
-      if (this.current) {
-        const replaced = this.current;
-        this.current = null;
-        if (this.worker) {
-          this.worker.terminate();
-          this.start();
-        }
-        replaced.handle({ kind: "replaced" });
-      }
+      replaced.handle({ kind: "replaced" });
     }
     return new Promise((resolve, reject) => {
       const id = this.nextId++;
       const entry = {
         id,
         job,
+        replaceable: mode !== "latest",
         request: Object.assign({ id, job }, message),
         handle: (reply) => {
           if (reply.kind === "done") resolve(reply);

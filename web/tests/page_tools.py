@@ -149,6 +149,7 @@ class Page:
             }
             document.getElementById('cut-kind').value = %s;
             document.getElementById('cut-offset').disabled = %s;
+            document.getElementById('cut-offset').value = 500;
             const options = %s;
             for (const [name, value] of Object.entries(options)) {
               document.querySelector('#tools [data-option="' + name + '"]').value = value;
