@@ -20,7 +20,7 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build pkg-config
   freeglut3-dev libglu1-mesa-dev libgl-dev
-  libpng-dev libgif-dev zlib1g-dev libcli11-dev libx11-dev libxdamage-dev
+  libpng-dev libgif-dev zlib1g-dev libzip-dev libcli11-dev libx11-dev libxdamage-dev
   xvfb xauth xdotool imagemagick
 )
 test_packages=(

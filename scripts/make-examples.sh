@@ -34,10 +34,13 @@ example clifford-torus  clifford-torus
 example 3-sphere        3-sphere
 
 # Imported data: a 4D Lissajous curve of 10000 points, saved as numpy's savetxt would save it
-# (a '# x,y,z,q' header, 18-digit exponents), then simplified to fit one figure.
+# (a '# x,y,z,q' header, 18-digit exponents), then simplified to fit one figure. The values are
+# rounded to 12 decimals first, so that a sine that is 0 is saved as 0, not as the 1e-16 of
+# rounding noise that awk computes (the import writes every value as it reads it).
 data="$(mktemp)"
 trap 'rm -f "$data"' EXIT
-awk 'BEGIN { print "# x,y,z,q"; for (i = 0; i < 10000; i++) { t = 6.283185307179586 * i / 9999;
-    printf "%.18e,%.18e,%.18e,%.18e\n", sin(3 * t), sin(4 * t + 0.5), sin(5 * t + 1),
-        sin(7 * t + 1.5) } }' >"$data"
-"$tool" import "$data" --color 0.1,0.45,0.75 -o "$root/lissajous-data" >/dev/null
+awk 'function r(v) { return sprintf("%.12f", v) + 0 }
+    BEGIN { print "# x,y,z,q"; for (i = 0; i < 10000; i++) { t = 6.283185307179586 * i / 9999;
+    printf "%.18e,%.18e,%.18e,%.18e\n", r(sin(3 * t)), r(sin(4 * t + 0.5)), r(sin(5 * t + 1)),
+        r(sin(7 * t + 1.5)) } }' >"$data"
+"$tool" import "$data" --color 0.1,0.45,0.75 --force -o "$root/lissajous-data" >/dev/null

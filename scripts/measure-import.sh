@@ -2,21 +2,22 @@
 # Measures tessascene importing a large point table: a 4D random walk of ROWS rows (default
 # 1000000) saved as numpy's savetxt saves it (a '# x,y,z,q' header, 18-digit exponents, about
 # 100 bytes a row), the same table gzip-compressed (as pandas writes a .csv.gz), and the same
-# points as a float64 .npy file in numpy's format (written here with Python's standard library),
-# each imported and simplified to fit one figure. Prints the tool's own summary, then the wall
+# points as a float64 .npy file in numpy's format (written here with Python's standard library)
+# and that file stored in an .npz archive (as np.savez stores it, with Python's zipfile), each
+# imported and simplified to fit one figure. Prints the tool's own summary, then the wall
 # time, CPU time (user and system; on a busy machine it says more than the wall time) and peak
 # memory that /usr/bin/time -v reports, for each of RUNS runs (default 3).
 #
 #   scripts/measure-import.sh [PATH_TO_TESSASCENE [ROWS [RUNS [FORMATS]]]]
 #
-# FORMATS is a comma-separated choice of csv, gz and npy (default all three).
+# FORMATS is a comma-separated choice of csv, gz, npy and npz (default all four).
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 tool="${1:-$here/../build/tessascene/tessascene}"
 rows="${2:-1000000}"
 runs="${3:-3}"
-formats="${4:-csv,gz,npy}"
+formats="${4:-csv,gz,npy,npz}"
 if [[ ! -x /usr/bin/time ]]; then
     echo "needs /usr/bin/time (apt-get install time)" >&2
     exit 2
@@ -30,7 +31,7 @@ awk -v rows="$rows" 'BEGIN { srand(1); print "# x,y,z,q";
 if [[ ",$formats," == *,gz,* ]]; then
     gzip -c "$work/walk.csv" >"$work/walk.csv.gz"
 fi
-if [[ ",$formats," == *,npy,* ]]; then
+if [[ ",$formats," == *,npy,* || ",$formats," == *,npz,* ]]; then
     python3 - "$work/walk.csv" "$work/walk.npy" "$rows" <<'PY'
 import sys
 from array import array
@@ -53,13 +54,18 @@ with open(source) as text, open(target, "wb") as out:
     values.tofile(out)
 PY
 fi
+if [[ ",$formats," == *,npz,* ]]; then
+    python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[2], "w").write(sys.argv[1], "arr_0.npy")' \
+        "$work/walk.npy" "$work/walk.npz"
+fi
 for format in ${formats//,/ }; do
     case "$format" in
         csv) file="$work/walk.csv" ;;
         gz) file="$work/walk.csv.gz" ;;
         npy) file="$work/walk.npy" ;;
+        npz) file="$work/walk.npz" ;;
         *)
-            echo "unknown format '$format': csv, gz or npy" >&2
+            echo "unknown format '$format': csv, gz, npy or npz" >&2
             exit 2
             ;;
     esac

@@ -497,6 +497,18 @@ std::vector<float> fortranFloats(const std::vector<double>& rows, std::size_t pa
     return values;
 }
 
+// A file of tests/data/writers, written by pandas, numpy, Python's zipfile or R themselves
+// (scripts/make-writer-files.sh); bit, when given, flips one bit at byte offset.
+std::string writerFile(const std::string& name, std::size_t offset = 0, int bit = -1) {
+    std::ifstream in(std::string(TESSAVIEW_SOURCE_DIR) + "/tests/data/writers/" + name,
+                     std::ios::binary);
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    if (bit >= 0 && offset < bytes.size()) {
+        bytes[offset] = static_cast<char>(bytes[offset] ^ (1 << bit));
+    }
+    return bytes;
+}
+
 bool importBytes(const std::string& bytes, const TableOptions& options, PointTable& table,
                  std::string& error) {
     const std::unique_ptr<Input> input = inputOf(memorySource(bytes), memoryAccess(bytes), error);
@@ -529,93 +541,93 @@ TEST(DataFiles, ReadsWhatDataToolsWrite) {
          {},
          {2},
          {1.5, 0, 1, 0},
-         "using columns x, y, z, q (3 to 6)"},
+         "using columns x, y, z, q (3 to 6) as x, y, z, q"},
         {"pandas' default names: an index and columns 0 to 4",
          ",0,1,2,3,4\n0,7,1,2,3,4\n1,7,5,6,7,8\n",
          {},
          {2},
          {7, 1, 2, 3},
-         "using columns 0, 1, 2, 3 (2 to 5)"},
+         "using columns 0, 1, 2, 3 (2 to 5) as x, y, z, q"},
         {"an index named Unnamed: 0, no names for x",
          "Unnamed: 0,a,b,c,d\n1,5,6,7,8\n",
          {},
          {1},
          {5, 6, 7, 8},
-         "using columns a, b, c, d (2 to 5)"},
+         "using columns a, b, c, d (2 to 5) as x, y, z, q"},
         {"t,x,y,z,w",
          "t,x,y,z,w\n0,1,2,3,4\n1,5,6,7,8\n",
          {},
          {2},
          {1, 2, 3, 4},
-         "using columns x, y, z, w (2 to 5)"},
+         "using columns x, y, z, w (2 to 5) as x, y, z, q"},
         {"names in any order and case",
          "Q;Z;note;Y;X\n4;3;a;2;1\n",
          {},
          {1},
          {1, 2, 3, 4},
-         "using columns X, Y, Z, Q (5, 4, 2, 1)"},
+         "using columns X, Y, Z, Q (5, 4, 2, 1) as x, y, z, q"},
         {"R write.csv: quoted names, row names",
          "\"\",\"x\",\"y\",\"z\",\"q\"\n\"1\",0.5,-1,2,3\n"
          "\"2\",NA,NA,NA,NA\n\"3\",1,2,3,4\n",
          {},
          {1, 1},
          {0.5, -1, 2, 3},
-         "using columns x, y, z, q (2 to 5)"},
+         "using columns x, y, z, q (2 to 5) as x, y, z, q"},
         {"R write.table: quoted, blank-separated, no name for the row names",
          "\"x\" \"y\" \"z\" \"q\"\n\"a 1\" 1 2 3 4\n\"a 2\" 5 6 7 8\n",
          {},
          {2},
          {1, 2, 3, 4},
-         "using columns x, y, z, q (2 to 5)"},
+         "using columns x, y, z, q (2 to 5) as x, y, z, q"},
         {"a European spreadsheet: BOM, CRLF, ';', decimal commas",
          "\xEF\xBB\xBFx;y;z;q\r\n0,5;1,25;-2;3,75\r\n1;2;3;4\r\n",
          {},
          {2},
          {0.5, 1.25, -2, 3.75},
-         "using columns x, y, z, q (1 to 4)"},
+         "using columns x, y, z, q (1 to 4) as x, y, z, q"},
         {"NA rows split polylines",
          "x,y,z,q\n1,2,3,4\n2,3,4,5\nNA,NA,NA,NA\n3,4,5,6\n",
          {},
          {2, 1},
          {1, 2, 3, 4},
-         "using columns x, y, z, q (1 to 4)"},
+         "using columns x, y, z, q (1 to 4) as x, y, z, q"},
         {"np.save (1000, 4) float64",
          floats,
          {},
          {1000},
          {rows[0], rows[1], rows[2], rows[3]},
-         "a float64 array of shape (1000, 4), using columns 1 to 4"},
+         "a float64 array of shape (1000, 4), using columns 1 to 4 as x, y, z, q"},
         {"np.save float32 in Fortran order",
          npyFile("<f4", true, {1000, 4}, rawBytes(fortranFloats(rows))),
          {},
          {1000},
          {rows[0], rows[1], rows[2], rows[3]},
-         "a float32 array of shape (1000, 4) in Fortran order, using columns 1 to 4"},
+         "a float32 array of shape (1000, 4) in Fortran order, using columns 1 to 4 as x, y, z, q"},
         {"format 3.0",
          npyFile("<i8", false, {1, 4}, rawBytes(std::vector<std::int64_t>{-5, 6, 7, 8}), 3),
          {},
          {1},
          {-5, 6, 7, 8},
-         "an int64 array of shape (1, 4), using columns 1 to 4"},
+         "an int64 array of shape (1, 4), using columns 1 to 4 as x, y, z, q"},
         {"np.save (3, 200, 4): three polylines",
          npyFile("<f8", false, {3, 200, 4}, rawBytes(three)),
          {},
          {200, 200, 200},
          {three[0], three[1], three[2], three[3]},
-         "a float64 array of shape (3, 200, 4), using columns 1 to 4"},
+         "a float64 array of shape (3, 200, 4), using columns 1 to 4 as x, y, z, q"},
         {"big-endian int16 with six columns, --columns 6,5,4,3",
          npyFile(">i2", false, {1, 6},
                  rawBytes(std::vector<std::int16_t>{-1, 2, 3, 4, 5, -300}, true)),
          {{"6", "5", "4", "3"}, "", ""},
          {1},
          {-300, 5, 4, 3},
-         "an int16 array of shape (1, 6), using columns 6, 5, 4, 3"},
+         "an int16 array of shape (1, 6), using columns 6, 5, 4, 3 as x, y, z, q"},
         {"np.savez: the only array",
          npzFile({{"pts", floats}}, false),
          {},
          {1000},
          {rows[0], rows[1], rows[2], rows[3]},
-         "array 'pts', a float64 array of shape (1000, 4), using columns 1 to 4"},
+         "array 'pts', a float64 array of shape (1000, 4), using columns 1 to 4 as x, y, z, q"},
         {"np.savez_compressed: --array chooses",
          npzFile({{"arr_0", npyFile("<u1", false, {1, 4}, std::string("\x01\x02\x03\x04", 4))},
                   {"walk", floats}},
@@ -623,19 +635,44 @@ TEST(DataFiles, ReadsWhatDataToolsWrite) {
          {{}, "", "walk"},
          {1000},
          {rows[0], rows[1], rows[2], rows[3]},
-         "array 'walk', a float64 array of shape (1000, 4), using columns 1 to 4"},
+         "array 'walk', a float64 array of shape (1000, 4), using columns 1 to 4 as x, y, z, q"},
         {"a .csv.gz",
          gzipFile(csv, "data.csv"),
          {},
          {2, 1},
          {0.5, 1, 2, 3},
-         "using columns x, y, z, q (1 to 4)"},
+         "using columns x, y, z, q (1 to 4) as x, y, z, q"},
         {"a gzip-compressed .npy",
          gzipFile(floats, "a.npy"),
          {},
          {1000},
          {rows[0], rows[1], rows[2], rows[3]},
-         "a float64 array of shape (1000, 4), using columns 1 to 4"},
+         "a float64 array of shape (1000, 4), using columns 1 to 4 as x, y, z, q"},
+        {"pandas to_csv(sep='\\t') with its index: the header starts with a tab, NaN rows end in "
+         "tabs",
+         writerFile("pandas-index.tsv"),
+         {},
+         {2, 1},
+         {1, 4, 7, 0.5},
+         "using columns x, y, z, w (2 to 5) as x, y, z, q"},
+        {"numpy's np.savez, stored",
+         writerFile("stored.npz"),
+         {},
+         {6},
+         {0.5, -1.25, 2, 3},
+         "array 'pts', a float64 array of shape (6, 4), using columns 1 to 4 as x, y, z, q"},
+        {"numpy's np.savez_compressed, deflated",
+         writerFile("deflated.npz"),
+         {},
+         {6},
+         {0.5, -1.25, 2, 3},
+         "array 'arr_0', a float64 array of shape (6, 4), using columns 1 to 4 as x, y, z, q"},
+        {"zipfile with every zip64 record",
+         writerFile("zip64.npz"),
+         {},
+         {6},
+         {0.5, -1.25, 2, 3},
+         "array 'pts', a float64 array of shape (6, 4), using columns 1 to 4 as x, y, z, q"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -723,6 +760,17 @@ TEST(DataFiles, RefusesWhatItCannotUseAndSaysWhat) {
                      10),
          {},
          "data does not look like a text table, an OFF-family file or a .npy array"},
+        // Some names of coordinates, but no set of four: not guessed at.
+        {writerFile("time-x-y-z.csv"),
+         {},
+         "data:1: the header (time, x, y, z) names x, y, z, not all of x, y, z and q or w; "
+         "choose the columns for x, y, z, q with --columns"},
+        {writerFile("percent-header.csv"), {}, "data:1: the header (% q, x, y, z) names x, y, z"},
+        // One bit flipped in an array's data (the 10th value: 5 becomes 7), in compressed data.
+        {writerFile("stored.npz", 57 + 128 + 9 * 8 + 6, 3),
+         {},
+         "data: the member 'pts.npy' is damaged: CRC error"},
+        {writerFile("deflated.npz", 159, 4), {}, "data: the member 'arr_0.npy' is damaged"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
@@ -762,6 +810,57 @@ std::vector<std::vector<double>> figureVertices(const std::string& path) {
     return vertices;
 }
 
+// Whatever their sizes beside each other, coordinates are written as their floats: a GPS track
+// (degrees beside ms since 1970), values of 1e-12 and of 1e12 beside 0.25, also centred.
+TEST(DataFiles, TheToolWritesEveryCoordinateAsRead) {
+    const struct {
+        const char* file;
+        const char* options;
+        std::vector<std::vector<double>> vertices;
+    } cases[] = {
+        {"gps.csv",
+         "",
+         {{8.5417, 47.3769, 408.2, 1700000000000},
+          {8.54183, 47.37702, 408.9, 1700000001000},
+          {8.54201, 47.37719, 409.4, 1700000002000},
+          {8.54226, 47.37731, 410.1, 1700000003000},
+          {8.54248, 47.3775, 410.0, 1700000004000}}},
+        {"tiny.csv",
+         "",
+         {{1.5e-12, -4e-12, 7.125e-12, 3.3e-12},
+          {2.25e-12, 1e-13, 0, -2.2e-14},
+          {-3.5e-15, 6.02e-12, -1e-12, 5e-12}}},
+        {"huge.csv",
+         "",
+         {{1.5e12, 0.25, -2e12, 3}, {2.5e12, -0.5, 4e11, 7e12}, {1e12, 0.125, 0, -6.5e12}}},
+        {"huge.csv",
+         "--center",
+         {{-2.5e11, 0.375, -1.2e12, -2.5e11},
+          {7.5e11, -0.375, 1.2e12, 6.75e12},
+          {-7.5e11, 0.25, 8e11, -6.75e12}}},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.options);
+        const std::string out = dir.file(std::string(c.file) + c.options);
+        std::string output;
+        ASSERT_EQ(
+            runTessascene("import '" + std::string(TESSAVIEW_SOURCE_DIR) + "/tests/data/writers/" +
+                              c.file + "' --size keep " + c.options + " -o '" + out + "'",
+                          "", output),
+            0)
+            << output;
+        const auto written = figureVertices(out + "/kvoTessa1F.txt");
+        ASSERT_EQ(written.size(), c.vertices.size());
+        for (std::size_t v = 0; v < written.size(); ++v) {
+            for (std::size_t i = 0; i < 4; ++i) {
+                EXPECT_EQ(static_cast<float>(written[v][i]), static_cast<float>(c.vertices[v][i]))
+                    << "vertex " << v << ", coordinate " << i;
+            }
+        }
+    }
+}
+
 TEST(DataFiles, TheToolWritesDataRowsFromFilesAndPipes) {
     ScratchDir dir;
     const std::string pandas = dir.write(
@@ -778,7 +877,8 @@ TEST(DataFiles, TheToolWritesDataRowsFromFilesAndPipes) {
                                 how == "-" ? pandas : "", output),
                   0)
             << output;
-        EXPECT_NE(output.find("using columns x, y, z, q (3 to 6)"), std::string::npos) << output;
+        EXPECT_NE(output.find("using columns x, y, z, q (3 to 6) as x, y, z, q"), std::string::npos)
+            << output;
         const auto vertices = figureVertices(out + "/kvoTessa1F.txt");
         EXPECT_EQ(vertices.size(), rows.size());
         for (const auto& v : vertices) {

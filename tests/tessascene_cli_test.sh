@@ -191,7 +191,7 @@ expect 1 "--columns and --group are for point tables" import "$work/triangle.off
 
 # A table is centred and scaled by default; --size keep writes it as read, --center centres it.
 printf '10 20 30 41\n12 20 30 40\n' >"$work/two.txt"
-for run in "default::-1.78885 0 0 0.894427|1.78885 0 0 -0.894427" "keep:--size keep:10 20 30 41|12 20 30 40" \
+for run in "default::-1.7888544 0 0 0.8944272|1.7888544 0 0 -0.8944272" "keep:--size keep:10 20 30 41|12 20 30 40" \
     "center:--size keep --center:-1 0 0 0.5|1 0 0 -0.5"; do
     IFS=: read -r name flags want <<<"$run"
     # shellcheck disable=SC2086
@@ -200,6 +200,16 @@ for run in "default::-1.78885 0 0 0.894427|1.78885 0 0 -0.894427" "keep:--size k
     [[ "$got" == "$want" ]] ||
         fail "two.txt with '$flags': got '$got', expected '$want'"
 done
+
+# A bit flipped in an .npz member's data: refused, naming the archive and the member.
+cp "$source/tests/data/writers/stored.npz" "$work/flipped.npz"
+byte=$(od -An -tu1 -j 263 -N 1 "$work/flipped.npz")
+printf "\\$(printf '%03o' $((byte ^ 8)))" | dd of="$work/flipped.npz" bs=1 seek=263 conv=notrunc status=none
+expect 1 "flipped.npz: the member 'pts.npy' is damaged: CRC error" import "$work/flipped.npz"
+# An archive is read into memory only up to 1 GiB (a sparse file: nothing is stored).
+printf 'PK\003\004' >"$work/huge.npz" && truncate -s 1100M "$work/huge.npz"
+expect 1 "huge.npz: an .npz archive is read into memory, and this one is larger than 1 GiB" \
+    import "$work/huge.npz"
 
 # The checked-in examples are what the tool makes today.
 bash "$source/scripts/make-examples.sh" "$tool" "$work/examples" || fail "make-examples.sh failed"
@@ -238,6 +248,12 @@ printf 'x,y,z,q\n0,0,0,-1\n1,0,0,1\n2,0,0,-1\n' >"$work/zigzag.csv"
 "$tool" slice "$work/zigzag.csv" --size keep --at q=0 -o "$work/cut-table" >/dev/null || fail "slice table"
 [[ "$(tail -n 2 "$work/cut-table/kvoTessa1F.txt" | paste -sd'|')" == "0.5 0 0 0|1.5 0 0 0" &&
     "$(head -n 1 "$work/cut-table/kvoTessa1F.txt")" == 3 ]] || fail "the cut of a table's path"
+# The report counts what the figure file holds: 80 vertices only 1e-7 apart stay 80.
+"$tool" slice 600-cell --size keep --hyperplane -0.2161482816740278,-0.10295157232738465,-0.96458016930691504,-0.11075193481166688:0.69138184784940049 \
+    -o "$work/cut-near" >"$work/stdout" || fail "the slice of near vertices failed"
+grep -qF "80 vertices, 200 edges" "$work/stdout" || fail "the near cut's report: $(cat "$work/stdout")"
+[[ "$(cut_counts "$work/cut-near/kvoTessa1F.txt")" == "80 200 "* ]] ||
+    fail "the near cut's file holds $(cut_counts "$work/cut-near/kvoTessa1F.txt") (vertices, edges)"
 expect 1 "q = 5 does not meet the figure; its q runs from -1 to 1" slice tesseract --at q=5
 expect 1 "N.P = 9 (N = 1,1,0,0) does not meet the figure; its N.P runs from -2 to 2" \
     slice tesseract --hyperplane 1,1,0,0:9
@@ -252,7 +268,7 @@ for k in 0 1 2 3 4 5 6 7 8; do
     [[ "$(cut_counts "$file" | cut -d' ' -f3)" == 1 ]] || fail "sweep cut 00$k is not at one q"
     levels+="$(awk 'NR == 5 { print $4 }' "$file") "
 done
-[[ "$levels" == "-1.13137 -0.848528 -0.565685 -0.282843 0 0.282843 0.565685 0.848528 1.13137 " ]] ||
+[[ "$levels" == "-1.1313709 -0.84852815 -0.56568545 -0.28284273 0 0.28284273 0.56568545 0.84852815 1.1313709 " ]] ||
     fail "the sweep's levels are $levels"
 [[ "$(ls -A "$sweep" | wc -l)" == 9 ]] || fail "the sweep holds more than its nine folders"
 before="$(cd "$sweep" && find . -type f -exec md5sum {} + | sort)"
@@ -293,9 +309,9 @@ while IFS='|' read -r paths points want; do
     got="$(sed -e 's/^Wrote .*: /Wrote: /' -e 's/^Read .*: /Read: /' "$work/stdout" | paste -sd'/')"
     [[ "$got" == "$want" ]] || fail "$paths zigzags of $points points: got '$got', expected '$want'"
 done <<'EOF'
-90|91|Read: 8190 data points, using columns 1 to 4/Simplified 8190 points to 8100 vertices: every point lies within 5 of the drawn line (5.26316% of the diagonal of the data's bounding box, 95)/Wrote: 8190 data points, 8100 vertices in 90 polylines (line-loop 0)
-90|90|Read: 8100 data points, using columns 1 to 4/Wrote: 8100 data points, 8100 vertices in 90 polylines (line-loop 0)
-1|8011|Read: 8011 data points, using columns 1 to 4/Wrote: 8011 data points, 8100 vertices in 90 polylines (line-loop 0)
+90|91|Read: 8190 data points, using columns 1 to 4 as x, y, z, q/Simplified 8190 points to 8100 vertices: every point lies within 5 of the drawn line (5.26316% of the diagonal of the data's bounding box, 95)/Wrote: 8190 data points, 8100 vertices in 90 polylines (line-loop 0)
+90|90|Read: 8100 data points, using columns 1 to 4 as x, y, z, q/Wrote: 8100 data points, 8100 vertices in 90 polylines (line-loop 0)
+1|8011|Read: 8011 data points, using columns 1 to 4 as x, y, z, q/Wrote: 8011 data points, 8100 vertices in 90 polylines (line-loop 0)
 EOF
 
 # Each limit: the value just inside is taken (the summary on stdout, a whole line of the written

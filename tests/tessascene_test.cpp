@@ -8,17 +8,24 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cfloat>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "scene/scene_format.h"
 #include "scene/scene_loader.h"
 #include "tessascene/figures/polytopes.h"
 #include "tessascene/figures/trails.h"
@@ -263,15 +270,49 @@ TEST(Layout, RefusesWhatCannotBeDrawnWithAReason) {
     }
 }
 
-TEST(SceneWriter, WritesFloatsAsTheLoaderEchoesThem) {
+// Each number is the shortest text that reads back as its float: as many significant digits as
+// std::to_chars needs, on powers of two (whose neighbours lie unevenly) and on a fixed sample.
+TEST(SceneWriter, WritesTheShortestTextOfEachFloat) {
     // clang-format off
     const std::vector<std::pair<double, const char*>> cases = {
-        {1.0, "1"}, {0.5, "0.5"}, {-0.7, "-0.7"}, {3.14159265, "3.14159"},
-        {1234567.0, "1.23457e+06"}, {1.5e-5, "1.5e-05"}, {-0.0, "0"}, {1e-40, "0"},
-        {0.1 + 0.2, "0.3"}};
+        {1.0, "1"}, {0.5, "0.5"}, {-0.7, "-0.7"}, {3.14159265, "3.1415927"}, {40.0, "40"},
+        {1234567.0, "1234567"}, {1e6, "1e+06"}, {1.5e-5, "1.5e-05"}, {-0.0, "0"}, {1e-40, "0"},
+        {0.1 + 0.2, "0.3"}, {1700000001000.0, "1.7e+12"}, {0x1p-96, "1.2621775e-29"}};
     // clang-format on
     for (const auto& [value, text] : cases) {
         EXPECT_EQ(formatFloat(value), text) << value;
+    }
+    const auto significantDigits = [](std::string text) {
+        text = text.substr(0, text.find('e'));
+        text.erase(
+            std::remove_if(text.begin(), text.end(), [](char c) { return !std::isdigit(c); }),
+            text.end());
+        text.erase(0, text.find_first_not_of('0'));
+        return text.substr(0, text.find_last_not_of('0') + 1).size();
+    };
+    std::vector<float> floats;
+    for (int e = -125; e <= 127; ++e) {
+        for (const float f : {std::ldexp(1.0f, e), -std::ldexp(1.0f, e)}) {
+            floats.insert(floats.end(), {f, std::nextafter(f, 0.0f), std::nextafter(f, 2 * f)});
+        }
+    }
+    std::mt19937 random(1);
+    while (floats.size() < 200000) {
+        const std::uint32_t bits = random();
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        if (std::isfinite(f) && std::fabs(f) >= FLT_MIN) {
+            floats.push_back(f);
+        }
+    }
+    for (const float f : floats) {
+        const std::string text = formatFloat(f);
+        char shortest[32];
+        const auto end =
+            std::to_chars(shortest, shortest + sizeof shortest, f, std::chars_format::scientific);
+        ASSERT_EQ(std::strtof(text.c_str(), nullptr), f) << text;
+        ASSERT_EQ(significantDigits(text), significantDigits(std::string(shortest, end.ptr)))
+            << text;
     }
 }
 
@@ -282,8 +323,8 @@ TEST(SceneWriter, FileTextsAndWhatTheyRefuse) {
     figure.polylines = {{{1e-17, -2.0, 0.25, 1.0}, {0.0, 1.0, -1e-17, 2.0}}, {{3, 3, 3, 3}}};
     std::string text, error;
     ASSERT_TRUE(figureFileText(figure, text, error));
-    // Noise far below the figure's size is written as 0.
-    EXPECT_EQ(text, "1\n1 0.5 0\n2\n2\n0 -2 0.25 1\n0 1 0 2\n1\n3 3 3 3\n");
+    // Coordinates far below the figure's size are written as they are.
+    EXPECT_EQ(text, "1\n1 0.5 0\n2\n2\n1e-17 -2 0.25 1\n0 1 -1e-17 2\n1\n3 3 3 3\n");
 
     figure.polylines[1][0][2] = std::nan("");
     EXPECT_FALSE(figureFileText(figure, text, error));
@@ -356,8 +397,8 @@ int vertexNear(const EdgeGraph& graph, const Point4& p) {
 
 }  // namespace
 
-// Written files load in the viewer without a complaint, its echo repeats every written value,
-// and the loaded polylines draw exactly the edges of the figure.
+// Written files load in the viewer without a complaint, every written value is read back as its
+// float and echoed as such, and the loaded polylines draw exactly the edges of the figure.
 TEST(RoundTrip, TheViewerLoadsWhatWasWrittenAndDrawsEveryEdge) {
     struct Case {
         const char* name;
@@ -401,9 +442,10 @@ TEST(RoundTrip, TheViewerLoadsWhatWasWrittenAndDrawsEveryEdge) {
         }
         EXPECT_EQ(console.find("PROBLEM"), std::string::npos) << console.substr(0, 2000);
         EXPECT_EQ(console.find("left out"), std::string::npos);
-        std::vector<std::string> written = tokensOf(figureText);
-        const std::vector<std::string> affineTokens = tokensOf(affineText);
-        written.insert(written.end(), affineTokens.begin(), affineTokens.end());
+        std::vector<std::string> written;
+        for (const std::string& token : tokensOf(figureText + affineText)) {
+            written.push_back(sceneNumberText(std::strtof(token.c_str(), nullptr)));
+        }
         EXPECT_EQ(echoedValues(console), written);
 
         // Map the loaded vertices back and collect the edges the viewer will draw.
@@ -413,8 +455,14 @@ TEST(RoundTrip, TheViewerLoadsWhatWasWrittenAndDrawsEveryEdge) {
             const Polyline& p = loadedFigure.polylines[i];
             loaded.emplace_back();
             for (int j = 0; j < p.count; ++j) {
-                loaded.back().push_back(vertexNear(c.graph, p.vertices[j]));
-                ASSERT_GE(loaded.back().back(), 0);
+                const int v = vertexNear(c.graph, p.vertices[j]);
+                ASSERT_GE(v, 0);
+                const Vertex4& at = c.graph.vertices[v];
+                EXPECT_TRUE(p.vertices[j].x == writtenFloat(at[0]) &&
+                            p.vertices[j].y == writtenFloat(at[1]) &&
+                            p.vertices[j].z == writtenFloat(at[2]) &&
+                            p.vertices[j].q == writtenFloat(at[3]));
+                loaded.back().push_back(v);
             }
         }
         EXPECT_TRUE(coversEachEdgeOnce(c.graph, loaded, c.lineLoop == 1));

@@ -1,8 +1,10 @@
 #include "tessascene/figures/generators.h"
 
+#include <cmath>
 #include <string_view>
 #include <vector>
 
+#include "tessascene/figures/geometry.h"
 #include "tessascene/figures/numbers.h"
 #include "tessascene/figures/polytopes.h"
 
@@ -101,6 +103,17 @@ bool findGenerator(const std::string& request, const Generator*& found,
     return false;
 }
 
+// Sets to 0 the rounding noise of the generators' arithmetic, such as cos(pi / 2) = 6e-17: every
+// coordinate within 1e-9 of zero relative to the figure's largest coordinate.
+void clearRoundingNoise(EdgeGraph& graph) {
+    const double negligible = largestMagnitude(graph.vertices) * 1e-9;
+    for (Vertex4& v : graph.vertices) {
+        for (double& c : v) {
+            c = std::fabs(c) <= negligible ? 0.0 : c;
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<FigureKind> figureKinds() {
@@ -136,6 +149,7 @@ bool generateFigure(const std::string& request, GeneratedFigure& figure, std::st
     }
     figure = GeneratedFigure{generator->make(parameters[0], parameters[1]), generator->size,
                              generator->colour};
+    clearRoundingNoise(figure.graph);
     return true;
 }
 

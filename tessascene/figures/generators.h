@@ -38,7 +38,8 @@ bool namesGenerator(const std::string& source);
 // Checks a request NAME or NAME:A,B; false with a usage error naming what is wrong.
 bool checkFigureRequest(const std::string& request, std::string& error);
 
-// The figure of a request NAME or NAME:A,B; false with the usage error checkFigureRequest gives.
+// The figure of a request NAME or NAME:A,B, its rounding noise set to 0 (a coordinate within
+// 1e-9 of zero relative to the largest one); false with the usage error checkFigureRequest gives.
 bool generateFigure(const std::string& request, GeneratedFigure& figure, std::string& error);
 
 }  // namespace tessascene

@@ -12,9 +12,8 @@ namespace {
 
 class InflateSource : public ByteSource {
 public:
-    InflateSource(std::unique_ptr<ByteSource> inner, bool gzip)
-        : inner_(std::move(inner)), gzip_(gzip) {
-        ready_ = inflateInit2(&stream_, gzip ? 16 + MAX_WBITS : -MAX_WBITS) == Z_OK;
+    explicit InflateSource(std::unique_ptr<ByteSource> inner) : inner_(std::move(inner)) {
+        ready_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK;
     }
     ~InflateSource() override {
         if (ready_) {
@@ -44,7 +43,7 @@ public:
             if (status == Z_STREAM_END) {
                 // gzip members may follow one another; anything else after the end is ignored
                 // as gzip itself ignores trailing zeros.
-                if (gzip_ && nextMember()) {
+                if (nextMember()) {
                     continue;
                 }
                 done_ = true;
@@ -83,7 +82,6 @@ private:
     }
 
     std::unique_ptr<ByteSource> inner_;
-    bool gzip_;
     z_stream stream_{};
     bool ready_ = false;
     bool done_ = false;
@@ -98,8 +96,8 @@ bool startsWithGzipMagic(std::string_view bytes) {
 
 }  // namespace
 
-std::unique_ptr<ByteSource> inflateSource(std::unique_ptr<ByteSource> inner, bool gzip) {
-    return std::make_unique<InflateSource>(std::move(inner), gzip);
+std::unique_ptr<ByteSource> inflateSource(std::unique_ptr<ByteSource> inner) {
+    return std::make_unique<InflateSource>(std::move(inner));
 }
 
 std::unique_ptr<Input> inputOf(std::unique_ptr<ByteSource> bytes,
@@ -111,7 +109,7 @@ std::unique_ptr<Input> inputOf(std::unique_ptr<ByteSource> bytes,
     }
     std::unique_ptr<Input> input;
     if (startsWithGzipMagic(head->ahead())) {
-        input = std::make_unique<Input>(inflateSource(std::move(head), true), nullptr);
+        input = std::make_unique<Input>(inflateSource(std::move(head)), nullptr);
     } else {
         input = std::make_unique<Input>(std::move(head), std::move(file));
     }

@@ -1,5 +1,5 @@
-// The part of importing that needs zlib: deflated data, as gzip files and zip archives hold it,
-// and the input that is decompressed when it starts with gzip's magic bytes. It is handed
+// The part of importing that needs zlib: gzip-compressed data, and the input that is
+// decompressed when it starts with gzip's magic bytes. It is handed
 // sources of bytes and opens nothing itself.
 #pragma once
 
@@ -10,9 +10,8 @@
 
 namespace tessascene {
 
-// Decompresses inner: gzip (members one after another, as cat joins them) when gzip is true,
-// else raw deflate data as zip archives hold it.
-std::unique_ptr<ByteSource> inflateSource(std::unique_ptr<ByteSource> inner, bool gzip);
+// Decompresses inner, gzip data (members one after another, as cat joins them).
+std::unique_ptr<ByteSource> inflateSource(std::unique_ptr<ByteSource> inner);
 
 // The input that bytes hold, read through zlib when they start with gzip's magic bytes. file,
 // when given, is the same bytes with random access; it is dropped for compressed bytes. nullptr

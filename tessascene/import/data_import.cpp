@@ -12,8 +12,8 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\r\f\v";
 
-// An .npz archive read from a pipe or through gzip is held in memory up to this size.
-constexpr std::size_t kMaxPipedArchiveBytes = std::size_t{1} << 30;
+// An .npz archive is held in memory up to this size.
+constexpr std::size_t kMaxArchiveBytes = std::size_t{1} << 30;
 
 bool startsWith(std::string_view text, std::string_view start) {
     return text.substr(0, start.size()) == start;
@@ -93,10 +93,17 @@ bool importInput(Input& input, const std::string& name, const TableOptions& opti
         case InputKind::kNpy:
             return importNpy(input.source(), input.knownSize(), name, options, table, error);
         case InputKind::kNpz: {
-            if (input.file() != nullptr) {
-                return importNpz(*input.file(), name, options, table, error);
+            // The archive is read into memory, up to a limit.
+            const std::string tooLarge =
+                shown +
+                ": an .npz archive is read into memory, and this one is larger than 1 GiB; save "
+                "the array with np.save instead (a .npy file is read as it streams)";
+            if (input.knownSize() > kMaxArchiveBytes) {
+                error = tooLarge;
+                return false;
             }
             std::string bytes;
+            bytes.reserve(static_cast<std::size_t>(input.knownSize()));
             char block[64 * 1024];
             for (;;) {
                 const long n = input.source().read(block, sizeof block);
@@ -107,16 +114,13 @@ bool importInput(Input& input, const std::string& name, const TableOptions& opti
                 if (n == 0) {
                     break;
                 }
-                if (bytes.size() + static_cast<std::size_t>(n) > kMaxPipedArchiveBytes) {
-                    error = shown +
-                            ": an .npz archive on a pipe or compressed is read into memory, "
-                            "and this one is larger than 1 GiB; give it as a file";
+                if (bytes.size() + static_cast<std::size_t>(n) > kMaxArchiveBytes) {
+                    error = tooLarge;
                     return false;
                 }
                 bytes.append(block, static_cast<std::size_t>(n));
             }
-            const std::unique_ptr<RandomAccess> access = memoryAccess(bytes);
-            return importNpz(*access, name, options, table, error);
+            return importNpz(bytes, name, options, table, error);
         }
         case InputKind::kOffFamily:
         case InputKind::kTable:

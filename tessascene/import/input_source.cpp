@@ -42,27 +42,6 @@ private:
     std::string_view bytes_;
 };
 
-class RangeSource : public ByteSource {
-public:
-    RangeSource(RandomAccess& file, std::uint64_t offset, std::uint64_t size)
-        : file_(file), offset_(offset), left_(size) {}
-    long read(char* data, std::size_t size) override {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, left_));
-        if (n > 0 && !file_.readAt(offset_, data, n)) {
-            failure_ = "the file ends inside its data";
-            return -1;
-        }
-        offset_ += n;
-        left_ -= n;
-        return static_cast<long>(n);
-    }
-
-private:
-    RandomAccess& file_;
-    std::uint64_t offset_;
-    std::uint64_t left_;
-};
-
 // Reads until size bytes are in data or the source ends: the count, or -1 on an error.
 long readFully(ByteSource& source, char* data, std::size_t size) {
     std::size_t total = 0;
@@ -83,11 +62,6 @@ long readFully(ByteSource& source, char* data, std::size_t size) {
 
 std::unique_ptr<ByteSource> memorySource(std::string_view text) {
     return std::make_unique<MemorySource>(text);
-}
-
-std::unique_ptr<ByteSource> rangeSource(RandomAccess& file, std::uint64_t offset,
-                                        std::uint64_t size) {
-    return std::make_unique<RangeSource>(file, offset, size);
 }
 
 std::unique_ptr<RandomAccess> memoryAccess(std::string_view bytes) {

@@ -39,10 +39,6 @@ public:
 // The bytes of text, which must outlive the source.
 std::unique_ptr<ByteSource> memorySource(std::string_view text);
 
-// size bytes of file from offset on; file must outlive the source.
-std::unique_ptr<ByteSource> rangeSource(RandomAccess& file, std::uint64_t offset,
-                                        std::uint64_t size);
-
 // Random access to bytes in memory, which must outlive it.
 std::unique_ptr<RandomAccess> memoryAccess(std::string_view bytes);
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "scene/scene_format.h"
-#include "tessascene/import/compressed_input.h"
 #include "tessascene/import/text_input.h"
+#include "tessascene/import/zip_archive.h"
 
 namespace tessascene {
 
@@ -518,7 +518,7 @@ private:
         }
         table.description = (type_.kind == 'i' ? "an " : "a ") + typeName_ + " array of shape " +
                             shapeText(shape_) + (fortranOrder_ ? " in Fortran order" : "") +
-                            ", using columns " + used;
+                            ", using columns " + used + kAsCoordinates;
         return true;
     }
 
@@ -541,113 +541,6 @@ private:
     std::size_t columns_[4] = {0, 1, 2, 3};
 };
 
-std::uint32_t le16(const unsigned char* p) {
-    return p[0] | (p[1] << 8);
-}
-std::uint32_t le32(const unsigned char* p) {
-    return le16(p) | (static_cast<std::uint32_t>(le16(p + 2)) << 16);
-}
-std::uint64_t le64(const unsigned char* p) {
-    return le32(p) | (static_cast<std::uint64_t>(le32(p + 4)) << 32);
-}
-
-// One member of a zip archive, as its central directory gives it.
-struct ZipEntry {
-    std::string name;
-    std::uint32_t flags = 0;
-    std::uint32_t method = 0;
-    std::uint64_t compressed = 0;
-    std::uint64_t size = 0;
-    std::uint64_t offset = 0;  // of its local header
-};
-
-// Reads the central directory of the zip archive file into entries.
-bool readZipDirectory(RandomAccess& file, const std::string& name, std::vector<ZipEntry>& entries,
-                      std::string& error) {
-    const auto bad = [&](const std::string& what) {
-        error = name + ": " + what;
-        return false;
-    };
-    const std::uint64_t size = file.size();
-    const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size, 65535 + 22));
-    std::vector<unsigned char> end(tail);
-    if (tail < 22 || !file.readAt(size - tail, reinterpret_cast<char*>(end.data()), tail)) {
-        return bad("is a zip archive without its directory at the end (a truncated file?)");
-    }
-    std::size_t at = tail - 22 + 1;
-    do {
-        --at;
-    } while (at > 0 && std::memcmp(end.data() + at, "PK\x05\x06", 4) != 0);
-    if (std::memcmp(end.data() + at, "PK\x05\x06", 4) != 0) {
-        return bad("is a zip archive without its directory at the end (a truncated file?)");
-    }
-    std::uint64_t count = le16(end.data() + at + 10);
-    std::uint64_t directorySize = le32(end.data() + at + 12);
-    std::uint64_t directoryOffset = le32(end.data() + at + 16);
-    const std::uint64_t endOffset = size - tail + at;
-    if ((count == 0xffff || directorySize == 0xffffffff || directoryOffset == 0xffffffff) &&
-        endOffset >= 20) {
-        unsigned char locator[20], record[56];
-        if (file.readAt(endOffset - 20, reinterpret_cast<char*>(locator), 20) &&
-            std::memcmp(locator, "PK\x06\x07", 4) == 0 &&
-            file.readAt(le64(locator + 8), reinterpret_cast<char*>(record), 56) &&
-            std::memcmp(record, "PK\x06\x06", 4) == 0) {
-            count = le64(record + 32);
-            directorySize = le64(record + 40);
-            directoryOffset = le64(record + 48);
-        }
-    }
-    if (directoryOffset > size || directorySize > size - directoryOffset ||
-        directorySize > (std::uint64_t{1} << 26) || count > directorySize / 46) {
-        return bad("is a zip archive whose directory does not fit the file (a damaged file?)");
-    }
-    std::vector<unsigned char> directory(static_cast<std::size_t>(directorySize));
-    if (!file.readAt(directoryOffset, reinterpret_cast<char*>(directory.data()),
-                     directory.size())) {
-        return bad("cannot read the zip archive's directory");
-    }
-    std::size_t p = 0;
-    for (std::uint64_t i = 0; i < count; ++i) {
-        if (p + 46 > directory.size() || std::memcmp(&directory[p], "PK\x01\x02", 4) != 0) {
-            return bad("is a zip archive with a damaged directory");
-        }
-        const unsigned char* e = &directory[p];
-        ZipEntry entry;
-        entry.flags = le16(e + 8);
-        entry.method = le16(e + 10);
-        entry.compressed = le32(e + 20);
-        entry.size = le32(e + 24);
-        entry.offset = le32(e + 42);
-        const std::size_t nameBytes = le16(e + 28), extraBytes = le16(e + 30),
-                          commentBytes = le16(e + 32);
-        if (p + 46 + nameBytes + extraBytes + commentBytes > directory.size()) {
-            return bad("is a zip archive with a damaged directory");
-        }
-        entry.name.assign(reinterpret_cast<const char*>(e + 46), nameBytes);
-        // zip64: the true values of the fields that hold 0xffffffff, in this order.
-        const unsigned char* extra = e + 46 + nameBytes;
-        for (std::size_t x = 0; x + 4 <= extraBytes;) {
-            const std::size_t id = le16(extra + x), length = le16(extra + x + 2);
-            if (x + 4 + length > extraBytes) {
-                break;
-            }
-            if (id == 1) {
-                std::size_t v = x + 4;
-                for (std::uint64_t* field : {&entry.size, &entry.compressed, &entry.offset}) {
-                    if (*field == 0xffffffff && v + 8 <= x + 4 + length) {
-                        *field = le64(extra + v);
-                        v += 8;
-                    }
-                }
-            }
-            x += 4 + length;
-        }
-        entries.push_back(entry);
-        p += 46 + nameBytes + extraBytes + commentBytes;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool importNpy(ByteSource& source, std::uint64_t knownSize, const std::string& name,
@@ -656,11 +549,14 @@ bool importNpy(ByteSource& source, std::uint64_t knownSize, const std::string& n
     return NpyReader(source, knownSize, name, options, error).run(table);
 }
 
-bool importNpz(RandomAccess& file, const std::string& name, const TableOptions& options,
+bool importNpz(std::string_view bytes, const std::string& name, const TableOptions& options,
                PointTable& table, std::string& error) {
     const std::string& shown = name;
-    std::vector<ZipEntry> entries;
-    if (!readZipDirectory(file, shown, entries, error)) {
+    ZipArchive archive;
+    std::string problem;
+    if (!archive.open(bytes, problem)) {
+        error = shown + ": cannot be read as a zip archive: " + problem +
+                " (a damaged or truncated file?)";
         return false;
     }
     const auto arrayName = [](const std::string& member) {
@@ -669,21 +565,23 @@ bool importNpz(RandomAccess& file, const std::string& name, const TableOptions& 
                    : member;
     };
     // Only members named NAME.npy are arrays, as np.load sees them.
-    const auto isArray = [](const ZipEntry& entry) {
-        return entry.name.size() > 4 && entry.name.compare(entry.name.size() - 4, 4, ".npy") == 0;
+    const auto isArray = [](const ZipMember& member) {
+        return member.name.size() > 4 &&
+               member.name.compare(member.name.size() - 4, 4, ".npy") == 0;
     };
+    const std::vector<ZipMember>& members = archive.members();
     const std::size_t arrays =
-        static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(), isArray));
-    const ZipEntry* chosen = nullptr;
+        static_cast<std::size_t>(std::count_if(members.begin(), members.end(), isArray));
+    std::size_t chosen = members.size();
     std::string names;
-    for (const ZipEntry& entry : entries) {
-        if (!isArray(entry)) {
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        if (!isArray(members[i])) {
             continue;
         }
-        names += (names.empty() ? "" : ", ") + quoted(arrayName(entry.name));
-        if (options.array.empty() ? (arrays == 1 || arrayName(entry.name) == "arr_0")
-                                  : arrayName(entry.name) == options.array) {
-            chosen = &entry;
+        const std::string array = arrayName(members[i].name);
+        names += (names.empty() ? "" : ", ") + quoted(array);
+        if (options.array.empty() ? (arrays == 1 || array == "arr_0") : array == options.array) {
+            chosen = i;
         }
     }
     if (arrays == 0) {
@@ -692,7 +590,7 @@ bool importNpz(RandomAccess& file, const std::string& name, const TableOptions& 
                 "(.xlsx, .ods) is such an archive: save the sheet as CSV";
         return false;
     }
-    if (chosen == nullptr) {
+    if (chosen == members.size()) {
         error =
             shown + ": " +
             (options.array.empty() ? "holds several arrays; choose one with --array NAME: "
@@ -700,35 +598,31 @@ bool importNpz(RandomAccess& file, const std::string& name, const TableOptions& 
             names;
         return false;
     }
-    const std::string member = shown + " (array " + quoted(arrayName(chosen->name)) + ")";
-    if (chosen->flags & 1) {
-        error = member + ": is encrypted";
+    const ZipMember& member = members[chosen];
+    const std::string array = shown + " (array " + quoted(arrayName(member.name)) + ")";
+    std::unique_ptr<ByteSource> source = archive.member(chosen, problem);
+    if (source == nullptr) {
+        error = array + ": " + problem;
         return false;
     }
-    unsigned char local[30];
-    if (!file.readAt(chosen->offset, reinterpret_cast<char*>(local), 30) ||
-        std::memcmp(local, "PK\x03\x04", 4) != 0) {
-        error = member + ": the zip archive is damaged where the array starts";
+    // A stored member cannot hold more than the archive; a compressed one's size is only known
+    // once it is read.
+    const std::uint64_t known =
+        member.stored ? std::min<std::uint64_t>(member.size, bytes.size()) : 0;
+    const bool read = importNpy(*source, known, array, options, table, error);
+    // Reading to the member's end checks its CRC-32, also where the array ended before it.
+    char rest[4096];
+    while (source->read(rest, sizeof rest) > 0) {
+    }
+    if (!source->failure().empty()) {
+        error = shown + ": the member " + quoted(member.name) + " is damaged: " + source->failure();
+        table = PointTable{};
         return false;
     }
-    const std::uint64_t start = chosen->offset + 30 + le16(local + 26) + le16(local + 28);
-    if (start > file.size() || chosen->compressed > file.size() - start) {
-        error = member + ": the array's data runs past the end of the file (a truncated file?)";
+    if (!read) {
         return false;
     }
-    std::unique_ptr<ByteSource> source = rangeSource(file, start, chosen->compressed);
-    if (chosen->method == 8) {
-        source = inflateSource(std::move(source), false);
-    } else if (chosen->method != 0) {
-        error = member + ": is compressed with zip method " + std::to_string(chosen->method) +
-                "; numpy writes arrays stored (method 0) or deflated (method 8)";
-        return false;
-    }
-    const std::uint64_t known = chosen->method == 0 ? chosen->compressed : chosen->size;
-    if (!importNpy(*source, known, member, options, table, error)) {
-        return false;
-    }
-    table.description = "array " + quoted(arrayName(chosen->name)) + ", " + table.description;
+    table.description = "array " + quoted(arrayName(member.name)) + ", " + table.description;
     return true;
 }
 

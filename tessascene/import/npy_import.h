@@ -1,12 +1,13 @@
 // numpy's binary arrays as point tables: .npy files (format versions 1.0 to 3.0) and .npz
-// archives of them (zip, stored or deflated). Shape (N, k) with k >= 4 is one polyline of N
-// points, (K, N, k) is K polylines; any integer type, float32 and float64 in either byte order,
-// C or Fortran order. Every size the header gives is checked against the bytes really there
-// before anything is allocated for it.
+// archives of them (zip, stored or deflated, read with libzip, which checks every CRC-32). Shape
+// (N, k) with k >= 4 is one polyline of N points, (K, N, k) is K polylines; any integer type,
+// float32 and float64 in either byte order, C or Fortran order. Every size the header gives is
+// checked against the bytes really there before anything is allocated for it.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "tessascene/import/input_source.h"
 #include "tessascene/import/table_import.h"
@@ -23,8 +24,9 @@ bool importNpy(ByteSource& source, std::uint64_t knownSize, const std::string& n
                const TableOptions& options, PointTable& table, std::string& error);
 
 // Reads the array options.array names (with or without ".npy"; by default the only one, or
-// arr_0) from the .npz archive file.
-bool importNpz(RandomAccess& file, const std::string& name, const TableOptions& options,
+// arr_0) from the .npz archive whose bytes are bytes. A damaged archive or member (a CRC-32, a
+// size or compressed data that do not match) is refused with an error naming the member.
+bool importNpz(std::string_view bytes, const std::string& name, const TableOptions& options,
                PointTable& table, std::string& error);
 
 }  // namespace tessascene

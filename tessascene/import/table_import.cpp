@@ -94,6 +94,17 @@ private:
     std::size_t size_ = 0;
 };
 
+// A row of a tab-separated table without its blanks at the ends, but with its tabs: a tab there
+// separates an empty value (pandas writes its index's empty name and NaN so).
+std::string_view trimKeepingTabs(std::string_view text) {
+    constexpr std::string_view kBlanksButTab = " \r\f\v";
+    const std::size_t begin = text.find_first_not_of(kBlanksButTab);
+    if (begin == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(begin, text.find_last_not_of(kBlanksButTab) - begin + 1);
+}
+
 // Whether a value of this kind is a number as written, whether or not a table may hold it.
 bool isWritten(Value kind) {
     return kind == Value::kNumber || kind == Value::kInfinite || kind == Value::kOutOfRange ||
@@ -126,11 +137,11 @@ public:
             if (!checkLine(status)) {
                 return false;
             }
-            std::string_view row(text_);
-            if (line_ == 1 && row.substr(0, 3) == "\xEF\xBB\xBF") {
-                row.remove_prefix(3);  // a byte order mark, as some spreadsheets write
+            std::string_view line(text_);
+            if (line_ == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") {
+                line.remove_prefix(3);  // a byte order mark, as some spreadsheets write
             }
-            row = trim(row);
+            std::string_view row = trim(line);
             if (row.empty()) {
                 endPath(table);
                 comment.clear();
@@ -141,6 +152,9 @@ public:
                 comment = trim(row.substr(1));
                 commentLine = line_;
                 continue;
+            }
+            if ((started ? separator_ : separatorOf(row)) == Separator::kTab) {
+                row = trimKeepingTabs(line);
             }
             if (row.find('"') != std::string_view::npos && !readRecord(row, started)) {
                 return false;
@@ -220,7 +234,7 @@ private:
             record_.append(next);
             followQuotes(next, separator, state);  // the rest of the record is on this line
         }
-        row = trim(record_);
+        row = separator == Separator::kTab ? trimKeepingTabs(record_) : trim(record_);
         return true;
     }
 
@@ -317,8 +331,8 @@ private:
                 }
                 columns_.push_back(column);
             }
-        } else {
-            chooseByName();
+        } else if (!chooseByName()) {
+            return false;
         }
         if (!options_.group.empty()) {
             std::size_t column = 0;
@@ -377,26 +391,42 @@ private:
     }
 
     // Header names x, y, z and q or w, in any case and wherever they stand; or x1..x4, x0..x3.
-    void chooseByName() {
+    // A header that names some of these but no whole set is refused rather than guessed at.
+    bool chooseByName() {
         static const char* const kNameSets[][4] = {{"x", "y", "z", "q"},
                                                    {"x", "y", "z", "w"},
                                                    {"x1", "x2", "x3", "x4"},
                                                    {"x0", "x1", "x2", "x3"}};
+        std::vector<bool> coordinate(names_.size(), false);
         for (const auto& set : kNameSets) {
             std::vector<std::size_t> found;
             for (const char* wanted : set) {
                 for (std::size_t i = 0; i < names_.size(); ++i) {
                     if (equalsIgnoringCase(trim(names_[i]), wanted)) {
                         found.push_back(i);
+                        coordinate[i] = true;
                         break;
                     }
                 }
             }
             if (found.size() == 4) {
                 columns_ = found;
-                return;
+                return true;
             }
         }
+        std::string named, header;
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            header += (i > 0 ? ", " : "") + plainName(names_[i]);
+            if (coordinate[i]) {
+                named += (named.empty() ? "" : ", ") + plainName(names_[i]);
+            }
+        }
+        if (named.empty()) {
+            return true;  // no names of coordinates: the first four columns of numbers
+        }
+        return fail("the header (" + header + ") names " + named +
+                    ", not all of x, y, z and q or w; choose the columns for x, y, z, q with "
+                    "--columns (names or numbers from 1)");
     }
 
     // Without names, the first four columns that do not hold text in the first row of data,
@@ -427,7 +457,8 @@ private:
         return true;
     }
 
-    // "using columns x, y, z, w (3 to 6)", or "using columns 1 to 4" without names.
+    // "using columns x, y, z, w (3 to 6) as x, y, z, q", or "using columns 1 to 4 as x, y, z, q"
+    // without names.
     std::string describeColumns() const {
         bool consecutive = true;
         for (std::size_t i = 1; i < 4; ++i) {
@@ -442,14 +473,14 @@ private:
             }
         }
         if (names_.empty()) {
-            return "using columns " + numbers;
+            return "using columns " + numbers + kAsCoordinates;
         }
         std::string named;
         for (std::size_t i = 0; i < 4; ++i) {
             const std::string& name = names_[columns_[i]];
             named += (i > 0 ? ", " : "") + (name.empty() ? std::string("\"\"") : plainName(name));
         }
-        return "using columns " + named + " (" + numbers + ")";
+        return "using columns " + named + " (" + numbers + ")" + kAsCoordinates;
     }
 
     bool readRow(std::string_view row, PointTable& table) {

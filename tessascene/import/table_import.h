@@ -29,11 +29,15 @@ struct PointTable {
     std::vector<std::vector<Vertex4>> paths;  // none empty
     std::size_t points = 0;                   // over all paths
     BoundingBox4 box;                         // of all points
-    std::string description;  // what was read, e.g. "using columns x, y, z, w (3 to 6)"
+    // What was read, e.g. "using columns x, y, z, w (3 to 6) as x, y, z, q".
+    std::string description;
     // Where the points were read, for each path: runs of points on consecutive lines, each as
     // the index of its first point and that point's line. Empty for numpy's arrays.
     std::vector<std::vector<std::pair<std::size_t, long>>> lineRuns;
 };
+
+// How a table's description ends: the columns it names are the coordinates in this order.
+constexpr const char* kAsCoordinates = " as x, y, z, q";
 
 // The line of a text table where point index of path was read; 0 when unknown.
 long pointLine(const PointTable& table, std::size_t path, std::size_t index);
@@ -46,14 +50,16 @@ constexpr std::size_t kMaxTablePoints = 20'000'000;
 // (separators, doubled quotes and line breaks inside). An optional header row names the
 // columns; a '#' comment directly above the first row names them when it splits into as many
 // names (numpy's header). Lines starting with '#' are skipped. Header names x, y, z and q or w
-// (any case; also x1..x4, x0..x3) choose the columns; otherwise the first four that hold
-// numbers do, after a leading index column (named "", index or "Unnamed: 0", holding whole
-// numbers). In a semicolon-separated table a decimal comma is the decimal mark when the file
-// uses no decimal point. Values are numbers by tessascene's number rule (figures/numbers.h) and
-// must be finite and at most kMaxTableValue in size; NA, NaN and empty values are missing. name
-// is the input as messages show it. Returns false with error "NAME:LINE: what is wrong"
-// for bad input, LINE being where the record starts; table then holds the rows read before that
-// record.
+// (any case; also x1..x4, x0..x3) choose the columns; a header that names some of them but no
+// such set of four is refused (--columns chooses). Without any of these names the first four
+// columns that hold numbers are the coordinates, after a leading index column (named "", index
+// or "Unnamed: 0", holding whole numbers). In a tab-separated table a tab at either end of a
+// row separates an empty value. In a semicolon-separated table a decimal comma is the decimal
+// mark when the file uses no decimal point. Values are numbers by tessascene's number rule
+// (figures/numbers.h) and must be finite and at most kMaxTableValue in size; NA, NaN and empty
+// values are missing. name is the input as messages show it. Returns false with error
+// "NAME:LINE: what is wrong" for bad input, LINE being where the record starts; table then holds
+// the rows read before that record.
 bool importTable(std::istream& in, const std::string& name, const TableOptions& options,
                  PointTable& table, std::string& error);
 

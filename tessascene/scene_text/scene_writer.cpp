@@ -3,11 +3,61 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
 #include <sstream>
+#include <utility>
 
 #include "scene/scene_format.h"
 
 namespace tessascene {
+
+namespace {
+
+// v, a decimal of digits significant digits, in printf's "%g" notation with that many digits,
+// but a whole number below 1e6 in full ("40", not "4e+01"), as "%.6g" writes it.
+std::string generalNotation(double v, int digits) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*g", digits, v);
+    if (std::strchr(text, 'e') != nullptr && std::fabs(v) >= 1.0 && std::fabs(v) < 1e6) {
+        std::snprintf(text, sizeof text, "%.6g", v);
+    }
+    return text;
+}
+
+// The shortest decimal (1 to 9 significant digits) that strtof reads back as f, f finite, in
+// generalNotation: snprintf rather than std::to_chars, which WebAssembly's C++ library lacks.
+std::string shortestFloatText(float f) {
+    int exponent = 0;
+    const bool powerOfTwo = std::fabs(std::frexp(f, &exponent)) == 0.5f;
+    char text[40];
+    for (int digits = 1;; ++digits) {
+        std::snprintf(text, sizeof text, "%.*e", digits - 1, static_cast<double>(f));
+        if (digits == 9 || std::strtof(text, nullptr) == f) {
+            return generalNotation(std::strtod(text, nullptr), digits);
+        }
+        if (powerOfTwo) {
+            // The floats next to a power of two lie twice as far away above it as below, so the
+            // next decimal away from zero may read back when the nearest one does not.
+            std::string mantissa(text, std::strchr(text, 'e'));
+            const std::size_t point = mantissa.find('.');
+            if (point != std::string::npos) {
+                mantissa.erase(point, 1);
+            }
+            const long long m = std::stoll(mantissa);
+            std::snprintf(text, sizeof text, "%llde%d", m + (m < 0 ? -1 : 1),
+                          std::atoi(std::strchr(text, 'e') + 1) - (digits - 1));
+            if (std::strtof(text, nullptr) == f) {
+                return generalNotation(std::strtod(text, nullptr), digits);
+            }
+        }
+    }
+}
+
+}  // namespace
 
 bool fitsFloat(double v) {
     return std::isfinite(v) && std::fabs(v) <= FLT_MAX;
@@ -18,13 +68,37 @@ bool writableCoordinate(double c, double largest) {
     return fitsFloat(c) && (size <= largest * 1e-9 || size >= FLT_MIN);
 }
 
-std::string formatFloat(double v) {
-    float f = static_cast<float>(v);
+float writtenFloat(double v) {
+    const float f = static_cast<float>(v);
     // The loader may not read a subnormal back; 0.0f also turns -0 into 0.
-    if (std::fabs(f) < FLT_MIN) {
-        f = 0.0f;
+    return std::fabs(f) < FLT_MIN ? 0.0f : f;
+}
+
+std::string formatFloat(double v) {
+    return shortestFloatText(writtenFloat(v));
+}
+
+WrittenFigure countWritten(const SceneFigure& figure) {
+    std::map<std::array<float, 4>, std::size_t> index;  // of each distinct vertex
+    std::set<std::pair<std::size_t, std::size_t>> edges;
+    for (const auto& polyline : figure.polylines) {
+        std::vector<std::size_t> ids;
+        for (const Vertex4& v : polyline) {
+            const std::array<float, 4> key = {writtenFloat(v[0]), writtenFloat(v[1]),
+                                              writtenFloat(v[2]), writtenFloat(v[3])};
+            ids.push_back(index.emplace(key, index.size()).first->second);
+        }
+        const std::size_t n = ids.size();
+        const bool closed = figure.lineLoop == kLineLoopClosed;
+        for (std::size_t i = 1; figure.lineLoop != kLineLoopPoints && (i < n || (closed && i == n));
+             ++i) {
+            const std::size_t a = ids[i - 1], b = ids[i % n];
+            if (a != b) {
+                edges.emplace(std::min(a, b), std::max(a, b));
+            }
+        }
     }
-    return sceneNumberText(f);
+    return WrittenFigure{index.size(), edges.size()};
 }
 
 bool figureFileText(const SceneFigure& figure, std::string& text, std::string& error) {
@@ -56,11 +130,6 @@ bool figureFileText(const SceneFigure& figure, std::string& text, std::string& e
             }
         }
     }
-    // Rounding noise such as cos(pi / 2) = 6e-17 is written as 0.
-    const double negligible = largest * 1e-9;
-    const auto coordinate = [negligible](double c) {
-        return formatFloat(std::fabs(c) <= negligible ? 0.0 : c);
-    };
 
     std::ostringstream out;
     out << figure.lineLoop << "\n"
@@ -70,8 +139,8 @@ bool figureFileText(const SceneFigure& figure, std::string& text, std::string& e
     for (const auto& polyline : figure.polylines) {
         out << polyline.size() << "\n";
         for (const Vertex4& v : polyline) {
-            out << coordinate(v[0]) << " " << coordinate(v[1]) << " " << coordinate(v[2]) << " "
-                << coordinate(v[3]) << "\n";
+            out << formatFloat(v[0]) << " " << formatFloat(v[1]) << " " << formatFloat(v[2]) << " "
+                << formatFloat(v[3]) << "\n";
         }
     }
     text = out.str();

@@ -42,17 +42,18 @@ std::string simplifiedNote(const FitReport& report, const PointTable& table) {
            "% of the diagonal of the data's bounding box, " + numberText(diagonal) + ")";
 }
 
-// "V vertices, E edges, P polylines (line-loop L)" for a figure of edges, and the vertices
-// without edges that were left out.
-std::string graphSummary(const EdgeGraph& graph, std::size_t polylines, int lineLoop) {
+// "V vertices, E edges, P polylines (line-loop L)" for a figure of edges, with the vertices and
+// edges its figure file holds (written), and the vertices of graph without edges left out.
+std::string graphSummary(const EdgeGraph& graph, const WrittenFigure& written,
+                         std::size_t polylines, int lineLoop) {
     std::size_t isolated = graph.vertices.size();
     std::vector<char> touched(graph.vertices.size(), 0);
     for (const auto& e : graph.edges) {
         isolated -= (touched[e.first] == 0 ? 1 : 0) + (touched[e.second] == 0 ? 1 : 0);
         touched[e.first] = touched[e.second] = 1;
     }
-    std::string summary = std::to_string(graph.vertices.size()) + " vertices, " +
-                          std::to_string(graph.edges.size()) + " edges, " +
+    std::string summary = std::to_string(written.vertices) + " vertices, " +
+                          std::to_string(written.edges) + " edges, " +
                           counted(polylines, "polyline", "polylines") + " (line-loop " +
                           std::to_string(lineLoop) + ")";
     if (lineLoop != kLineLoopPoints && isolated > 0) {
@@ -98,10 +99,11 @@ std::string planeText(const SliceOptions& slice, double offset) {
 }
 
 // The scene texts of the cut of figure by plane; cut receives the cut, lineLoop how it is drawn
-// (as points when it has no edges) and polylines how many polylines it took.
+// (as points when it has no edges), polylines how many polylines it took and written what the
+// figure file holds.
 bool cutScene(const EdgeGraph& figure, const Hyperplane& plane, const SceneParameters& parameters,
               const std::array<double, 3>& colour, SceneTexts& texts, EdgeGraph& cut, int& lineLoop,
-              std::size_t& polylines, std::string& error) {
+              std::size_t& polylines, WrittenFigure& written, std::string& error) {
     cut = cutFigure(figure, plane);
     lineLoop = cut.edges.empty() ? kLineLoopPoints : parameters.lineLoop;
     std::vector<std::vector<int>> layout;
@@ -111,6 +113,7 @@ bool cutScene(const EdgeGraph& figure, const Hyperplane& plane, const SceneParam
     SceneFigure scene = sceneFigure(lineLoop, colour);
     scene.polylines = polylinesOf(cut, layout);
     polylines = layout.size();
+    written = countWritten(scene);
     return figureFileText(scene, texts.figure, error) &&
            affineFileText(affinesFor(parameters), texts.affine, error);
 }
@@ -174,7 +177,8 @@ bool makeScene(SceneSource& source, const SceneParameters& parameters,
             return false;
         }
         figure.polylines = polylinesOf(source.graph, layout);
-        scene.summary = graphSummary(source.graph, layout.size(), parameters.lineLoop);
+        scene.summary =
+            graphSummary(source.graph, countWritten(figure), layout.size(), parameters.lineLoop);
     }
     return figureFileText(figure, scene.texts.figure, error) &&
            affineFileText(affinesFor(parameters), scene.texts.affine, error);
@@ -214,6 +218,7 @@ bool cutPlaced(const SceneSource& placed, const SceneParameters& parameters, Mad
     EdgeGraph cut;
     int lineLoop = 0;
     std::size_t polylines = 0;
+    WrittenFigure written;
     cuts = MadeCuts{};
 
     if (slice.sweep == 0) {
@@ -224,7 +229,7 @@ bool cutPlaced(const SceneSource& placed, const SceneParameters& parameters, Mad
         }
         cuts.scenes.resize(1);
         if (!cutScene(figure, slice.plane, parameters, colour, cuts.scenes[0], cut, lineLoop,
-                      polylines, error)) {
+                      polylines, written, error)) {
             error = "the cut at " + planeText(slice, offset) + ": " + error;
             return false;
         }
@@ -233,8 +238,8 @@ bool cutPlaced(const SceneSource& placed, const SceneParameters& parameters, Mad
             return false;
         }
         cuts.summary = "the cut at " + planeText(slice, offset) + ", " +
-                       counted(cut.vertices.size(), "vertex", "vertices") + ", " +
-                       counted(cut.edges.size(), "edge", "edges") + ", " +
+                       counted(written.vertices, "vertex", "vertices") + ", " +
+                       counted(written.edges, "edge", "edges") + ", " +
                        counted(polylines, "polyline", "polylines") + " (line-loop " +
                        std::to_string(lineLoop) + ")";
         return true;
@@ -251,12 +256,12 @@ bool cutPlaced(const SceneSource& placed, const SceneParameters& parameters, Mad
         // Evenly spaced strictly inside the extent: the ends are left out.
         plane.offset = extent.low + (extent.high - extent.low) * (k + 1) / (slice.sweep + 1);
         if (!cutScene(figure, plane, parameters, colour, cuts.scenes[k], cut, lineLoop, polylines,
-                      error)) {
+                      written, error)) {
             error = "cut " + sweepFolderName(k) + " at " + planeText(slice, plane.offset) + ": " +
                     error;
             return false;
         }
-        cuts.largest = std::max(cuts.largest, cut.vertices.size());
+        cuts.largest = std::max(cuts.largest, written.vertices);
     }
     const double step = (extent.high - extent.low) / (slice.sweep + 1);
     cuts.summary = counted(cuts.scenes.size(), "cut", "cuts") + " at " + measure(slice) + " from " +
