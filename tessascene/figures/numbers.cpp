@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <system_error>
 
@@ -75,6 +76,20 @@ NumberRead readWholeNumber(std::string_view text, long long& value) {
     }
     value = static_cast<long long>(number);
     return NumberRead::kNumber;
+}
+
+float readFloat(const char* text) {
+#if defined(TESSASCENE_FAST_FLOAT)
+    // fast_float gives the nearest float as strtof does; zeros and infinities are left to strtof
+    // (fast_float does not report a value out of range).
+    const char* const end = text + std::strlen(text);
+    float value = 0.0f;
+    const auto [last, status] = fast_float::from_chars(text, end, value);
+    if (last == end && status == std::errc() && std::isfinite(value) && value != 0.0f) {
+        return value;
+    }
+#endif
+    return std::strtof(text, nullptr);
 }
 
 std::string numberText(double value) {

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "scene/scene_format.h"
+#include "tessascene/figures/numbers.h"
 
 namespace tessascene {
 
@@ -36,7 +37,7 @@ std::string shortestFloatText(float f) {
     char text[40];
     for (int digits = 1;; ++digits) {
         std::snprintf(text, sizeof text, "%.*e", digits - 1, static_cast<double>(f));
-        if (digits == 9 || std::strtof(text, nullptr) == f) {
+        if (digits == 9 || readFloat(text) == f) {
             return generalNotation(std::strtod(text, nullptr), digits);
         }
         if (powerOfTwo) {
@@ -50,7 +51,7 @@ std::string shortestFloatText(float f) {
             const long long m = std::stoll(mantissa);
             std::snprintf(text, sizeof text, "%llde%d", m + (m < 0 ? -1 : 1),
                           std::atoi(std::strchr(text, 'e') + 1) - (digits - 1));
-            if (std::strtof(text, nullptr) == f) {
+            if (readFloat(text) == f) {
                 return generalNotation(std::strtod(text, nullptr), digits);
             }
         }
