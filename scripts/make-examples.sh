@@ -32,6 +32,17 @@ example 600-cell        600-cell
 example duoprism-5-7    duoprism:5,7
 example clifford-torus  clifford-torus
 example 3-sphere        3-sphere
+example truncated-24-cell truncated-24-cell
+
+# Views in q = 0: the Schlegel diagram of the tesseract (the eye just beyond its cell at q = 1)
+# and the 120-cell in stereographic projection, its edges circular arcs.
+view() {
+    local folder="$1"
+    shift
+    "$tool" project "$@" --force -o "$root/$folder" >/dev/null
+}
+view schlegel-tesseract     tesseract --perspective 2
+view stereographic-120-cell 120-cell --stereographic
 
 # Imported data: a 4D Lissajous curve of 10000 points, saved as numpy's savetxt would save it
 # (a '# x,y,z,q' header, 18-digit exponents), then simplified to fit one figure. The values are

@@ -35,6 +35,7 @@ printf '4OFF\n3 1 0\n1e-400 0 0 0\n0 1 0 0\n0 0 1 2\n3 0 1 2\n' >"$samples/under
 printf '4OFF\n1e1 0 0\n' >"$samples/count.4off"
 printf '\x00\x01\x02binary' >"$samples/junk.bin"
 : >"$samples/empty.csv"
+printf '4OFF\n2 1 0\n0 0 0 0\n1 0 0 0\n2 0 1\n' >"$samples/centre.4off"
 
 : >"$transcript"
 n=0
@@ -200,6 +201,27 @@ run "sweep 1e1" '$T slice tesseract --sweep 1e1 -o out'
 run "offset beyond a float" '$T slice tesseract --at q=1e39 -o out'
 run "missing source" '$T slice -o out'
 run "missing file to cut" '$T slice nothing.csv --at q=0 -o out'
+
+# Uniform polychora and the views into 3D.
+run "uniform by name" '$T generate truncated-tesseract -o out'
+run "second name" '$T generate runcinated-16-cell -o out'
+run "wythoff symbol" '$T generate wythoff:F4:1001 -o out'
+run "largest that fits" '$T generate runcinated-120-cell -o out'
+run "too large" '$T generate cantellated-120-cell -o out'
+run "antiprism prism" '$T generate antiprism-prism:7 --line-loop 1 -o out'
+run "bad wythoff symbol" '$T generate wythoff:E8:1000 -o out'
+run "wythoff without symbol" '$T generate wythoff -o out'
+run "cut of a uniform figure" '$T slice truncated-24-cell --at q=0.3 -o out'
+run "perspective" '$T project tesseract --perspective 2 -o out'
+run "stereographic" '$T project 120-cell --stereographic -o out'
+run "stereographic turned, loops" '$T project 600-cell --stereographic --line-loop 1 -o out'
+run "perspective, vertices on one point" '$T project 16-cell --perspective 3 -o out'
+run "eye inside the figure" '$T project tesseract --perspective 1 -o out'
+run "perspective of a table" '$T project curve.csv --perspective 3 -o out'
+run "stereographic of a table" '$T project groups.csv --group id --stereographic -o out'
+run "vertex at the centre" '$T project centre.4off --stereographic -o out'
+run "project without a view" '$T project 24-cell -o out'
+run "view for generate" '$T generate 24-cell --stereographic -o out'
 
 echo "$n commands" >>"$transcript"
 echo "$n commands; transcript in $transcript"

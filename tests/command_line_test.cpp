@@ -44,7 +44,7 @@ TEST(CommandLine, UsageErrorsExitTwoAndSayWhatIsWrong) {
         const char* line;
         const char* message;  // a part of it
     } cases[] = {
-        {"", "missing command: generate, import or slice"},
+        {"", "missing command: generate, import, slice or project"},
         {"frobnicate 24-cell", "unknown command 'frobnicate'"},
         {"generate", "generate needs a FIGURE"},
         {"generate dodecahedron", "unknown figure 'dodecahedron'"},
@@ -98,6 +98,14 @@ TEST(CommandLine, UsageErrorsExitTwoAndSayWhatIsWrong) {
         // Flags take no value; the figure of slice is checked as generate checks it.
         {"generate 5-cell --force=1", "option --force takes no value"},
         {"slice tesseract:2,2 --at q=0", "the figure tesseract takes no parameters"},
+        // project needs one view; its options belong to it; its source is checked too.
+        {"project", "project needs a SOURCE"},
+        {"project 24-cell", "project needs --perspective D or --stereographic"},
+        {"project 24-cell --perspective 3 --stereographic", "give project one of"},
+        {"generate 24-cell --stereographic", "are for the project command"},
+        {"project tesseract --perspective 0", "expected a distance above 0"},
+        {"project wythoff:G2:1000 --stereographic", "GROUP must be A4, B4, D4, F4 or H4"},
+        {"generate antiprism-prism:1001", "bad parameter '1001' for antiprism-prism"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -135,6 +143,12 @@ TEST(CommandLine, GoodCommandLinesFillTheRecord) {
     EXPECT_EQ(c.options.slice.sweep, 9);
     EXPECT_EQ(c.options.slice.axis, -1);
     EXPECT_TRUE(c.options.spins->empty());
+
+    const CommandLine p = parse("project runcinated-600-cell --perspective 2.5");
+    ASSERT_EQ(p.outcome, Outcome::kRun) << p.text;
+    EXPECT_EQ(p.options.command, Command::kProject);
+    EXPECT_TRUE(p.options.project.perspective);
+    EXPECT_EQ(p.options.project.eye, 2.5);
 
     // A file named like a command is read as a file.
     const CommandLine d = parse("import slice -o d");

@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "loaded_figure.h"
 #include "scene/scene_loader.h"
 #include "tessascene/cut/slice.h"
+#include "tessascene/figures/generators.h"
 #include "tessascene/figures/polytopes.h"
 #include "tessascene/figures/trails.h"
 #include "tessascene/import/geomview_import.h"
@@ -23,10 +25,6 @@ namespace tessascene {
 
 namespace {
 
-double dot(const Vertex4& a, const Vertex4& b) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
-}
-
 Vertex4 minus(const Vertex4& a, const Vertex4& b) {
     return {a[0] - b[0], a[1] - b[1], a[2] - b[2], a[3] - b[3]};
 }
@@ -37,55 +35,17 @@ EdgeGraph sized(EdgeGraph graph) {
 }
 
 // A cut as the viewer reads it back: distinct vertices (by their floats) and distinct edges.
-struct WrittenCut {
-    int lineLoop = 0;
-    std::vector<Vertex4> vertices;
-    std::set<std::pair<int, int>> edges;
-};
+using WrittenCut = LoadedFigure;
 
 // Cuts graph, lays the cut out as tessascene does (line-loop 0, points when it has no edges),
 // writes the figure text and loads it with the viewer's loader.
 WrittenCut writeAndLoad(const EdgeGraph& graph, const Hyperplane& plane) {
     const EdgeGraph cut = cutFigure(graph, plane);
-    WrittenCut written;
-    written.lineLoop = cut.edges.empty() ? kLineLoopPoints : kLineLoopOpen;
+    const int lineLoop = cut.edges.empty() ? kLineLoopPoints : kLineLoopOpen;
     std::vector<std::vector<int>> layout;
-    std::string error, text;
-    EXPECT_TRUE(layoutPolylines(cut, written.lineLoop, FigureCapacity{}, layout, error)) << error;
-    SceneFigure figure;
-    figure.lineLoop = written.lineLoop;
-    figure.polylines = polylinesOf(cut, layout);
-    EXPECT_TRUE(figureFileText(figure, text, error)) << error;
-
-    static FigureCollection loaded;  // large: kept off the stack
-    loaded = FigureCollection{};
-    AffineCollection affines;
-    Point4 projection;
-    std::istringstream figureIn(text), affineIn("0 0 0 1\n0\n");
-    {
-        CaptureStdout quiet;
-        readSceneStreams(&figureIn, kFigureFileName, &affineIn, kAffineFileName, loaded, affines,
-                         projection);
-    }
-    EXPECT_EQ(loaded.lineLoop, written.lineLoop);
-    std::map<std::array<float, 4>, int> index;
-    for (int i = 0; i < loaded.count; ++i) {
-        int previous = -1;
-        for (int j = 0; j < loaded.polylines[i].count; ++j) {
-            const Point4& p = loaded.polylines[i].vertices[j];
-            const std::array<float, 4> key = {p.x, p.y, p.z, p.q};
-            auto found = index.find(key);
-            if (found == index.end()) {
-                found = index.emplace(key, static_cast<int>(written.vertices.size())).first;
-                written.vertices.push_back({p.x, p.y, p.z, p.q});
-            }
-            if (previous >= 0 && written.lineLoop != kLineLoopPoints) {
-                written.edges.insert(std::minmax(previous, found->second));
-            }
-            previous = found->second;
-        }
-    }
-    return written;
+    std::string error;
+    EXPECT_TRUE(layoutPolylines(cut, lineLoop, FigureCapacity{}, layout, error)) << error;
+    return writeAndLoadLayout(cut, layout, lineLoop);
 }
 
 // The largest distance, in units of normal . P, of a written vertex from the plane.
@@ -261,12 +221,23 @@ TEST(Slice, CutsCountedAsWritten) {
 TEST(Slice, EveryCutOfAConvexPolytopeIsAPolyhedron) {
     // V - E + F = 2, with F the faces found from the cut's geometry: a missing or extra edge,
     // or two vertices where there is one, breaks it.
-    const std::vector<std::pair<const char*, EdgeGraph>> polytopes = {
-        {"5-cell", sized(makeFiveCell())},           {"tesseract", sized(makeTesseract())},
-        {"16-cell", sized(makeSixteenCell())},       {"24-cell", sized(makeTwentyFourCell())},
-        {"120-cell", sized(makeOneTwentyCell())},    {"600-cell", sized(makeSixHundredCell())},
-        {"duoprism 5,7", sized(makeDuoprism(5, 7))}, {"duoprism 3,4", sized(makeDuoprism(3, 4))},
+    std::vector<std::pair<std::string, EdgeGraph>> polytopes = {
+        {"5-cell", sized(makeFiveCell())},
+        {"tesseract", sized(makeTesseract())},
+        {"16-cell", sized(makeSixteenCell())},
+        {"24-cell", sized(makeTwentyFourCell())},
+        {"120-cell", sized(makeOneTwentyCell())},
+        {"600-cell", sized(makeSixHundredCell())},
+        {"duoprism 5,7", sized(makeDuoprism(5, 7))},
+        {"duoprism 3,4", sized(makeDuoprism(3, 4))},
+        {"antiprism-prism:7", sized(generated("antiprism-prism:7").graph)},
     };
+    // Every named uniform figure a figure file holds.
+    for (const UniformListing& listing : uniformListings()) {
+        if (listing.fits) {
+            polytopes.emplace_back(listing.name, sized(generated(listing.name).graph));
+        }
+    }
     const std::vector<Vertex4> normals = {
         {0, 0, 0, 1}, {1, 0, 0, 0}, {1, 1, 0, 0}, {1, 2, 3, 4}, {0.3, -0.7, 0.2, 0.9}};
     for (const auto& [name, graph] : polytopes) {
@@ -274,7 +245,7 @@ TEST(Slice, EveryCutOfAConvexPolytopeIsAPolyhedron) {
             const Extent extent = extentAlong(graph, normal);
             for (double fraction : {0.13, 0.5, 0.77}) {
                 const Hyperplane plane{normal, extent.low + fraction * (extent.high - extent.low)};
-                SCOPED_TRACE(std::string(name) + " normal " + std::to_string(normal[0]) + "," +
+                SCOPED_TRACE(name + " normal " + std::to_string(normal[0]) + "," +
                              std::to_string(normal[1]) + "," + std::to_string(normal[2]) + "," +
                              std::to_string(normal[3]) + " at " + std::to_string(fraction));
                 // In full precision: the written six digits blur planes through the short

@@ -297,6 +297,42 @@ for mine in notes.txt 000/notes.txt; do
         fail "--force over a sweep holding $mine: $(cat "$work/stderr")"
 done
 
+# ---- project: perspective and stereographic views; the named uniform figures ----
+for word in project --perspective --stereographic wythoff:GROUP:RINGS antiprism-prism \
+    truncated-tesseract runcinated-16-cell snub-24-cell grand-antiprism snub-dodecahedron-prism; do
+    grep -qF -- "$word" "$work/help" || fail "--help does not mention '$word'"
+done
+# Every figure --help lists is in the manual page, with its names and counts.
+grep -E '^  [a-z0-9-]+(, [a-z0-9-]+)? +[0-9]+ V +[0-9]+ E' "$work/help" |
+    sed -E 's/^  //; s/ V / /; s/ E//; s/ +/ /g' >"$work/names"
+[[ $(wc -l <"$work/names") -eq 59 ]] || fail "--help lists $(wc -l <"$work/names") uniform figures, not 59"
+sed -e 's/\\-/-/g' "$source/man/tessascene.1" | sed -E 's/ +/ /g' >"$work/page"
+while IFS= read -r line; do
+    grep -qxF -- "$line" "$work/page" || fail "the manual page lacks the line '$line'"
+done <"$work/names"
+"$tool" project tesseract --perspective 2 -o "$work/schlegel" >"$work/stdout" || fail "project --perspective"
+[[ "$(cut_counts "$work/schlegel/kvoTessa1F.txt")" == "16 32 1" ]] ||
+    fail "the tesseract's perspective: $(cut_counts "$work/schlegel/kvoTessa1F.txt")"
+"$tool" project 120-cell --stereographic -o "$work/stereo" >"$work/stdout" || fail "project --stereographic"
+grep -qF "1200 edges as arcs of" "$work/stdout" || fail "stereographic summary: $(cat "$work/stdout")"
+awk 'NR == 3 && $1 > 90 { exit 1 } NR > 3 && NF == 4 && $4 != 0 { exit 1 }' "$work/stereo/kvoTessa1F.txt" ||
+    fail "the stereographic 120-cell has a vertex off q = 0 or too many polylines"
+# The turned 600-cell: the view of a generated figure keeps no rounding noise (such as 2e-17).
+"$tool" project 600-cell --stereographic -o "$work/turned" >/dev/null || fail "the turned 600-cell"
+! grep -qE 'e-(1[0-9]|[2-9][0-9])' "$work/turned/kvoTessa1F.txt" ||
+    fail "rounding noise written in the view of a generated figure"
+"$tool" project "$work/curve.csv" --perspective 3 -o "$work/curve-view" >"$work/stdout" 2>&1 ||
+    fail "project of a table: $(cat "$work/stdout")"
+grep -qF "Simplified 10000 points" "$work/stdout" || fail "a projected table was not fitted"
+expect 1 "is not beyond the figure, whose q reaches 1" project tesseract --perspective 1
+printf '4OFF\n2 1 0\n0 0 0 0\n1 0 0 0\n2 0 1\n' >"$work/centre.off"
+expect 1 "centre.off:3: a vertex lies at the centre" project "$work/centre.off" --stereographic
+"$tool" project 16-cell --perspective 3 -o "$work/p16" >/dev/null 2>"$work/stderr" || fail "16-cell view"
+grep -qF "warning: 1 vertex lands on the point of another one" "$work/stderr" ||
+    fail "no warning for the 16-cell's vertices on the eye's axis: $(cat "$work/stderr")"
+expect 1 "the figure needs 122 polylines; a figure holds at most 90, 32 too many" \
+    generate cantellated-120-cell
+
 # --- What a user reads and the limits of the options ---
 # The simplification report, whole, on zigzags whose distances are known by construction: each
 # inner point lies 5 from the line through its two neighbours, and the data's box is 90 x 5 x 30

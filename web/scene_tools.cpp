@@ -29,6 +29,7 @@
 #include "tessascene/import/compressed_input.h"
 #include "tessascene/scene_text/scene_options.h"
 #include "tessascene/scene_text/scenes.h"
+#include "tessascene/scene_text/views.h"
 #include "web/json_text.h"
 
 // Reads size bytes of the chosen file at offset into data: the count read (0 at its end), or -1
@@ -217,20 +218,23 @@ const char* failed(int status, const std::string& error, const std::vector<std::
 
 extern "C" {
 
-// The figures generate knows and the scene's options, as JSON: {"figures": [{"name",
-// "parameters", "count", "defaults", "minimum", "maximum"}...], "options": ["--size", ...]}.
+// The figures generate knows and the scene's options, as JSON: {"figures": [{"name", "alias",
+// "parameters", "count", "symbol", "defaults", "minimum", "maximum", "fits"}...], "options":
+// ["--size", ...]}.
 EMSCRIPTEN_KEEPALIVE const char* tt_catalogue() {
     static std::string json;
     if (json.empty()) {
         json = "{\"figures\":[";
         for (const FigureKind& kind : figureKinds()) {
             json += std::string(json.back() == '[' ? "" : ",") +
-                    "{\"name\":" + jsonString(kind.name) +
+                    "{\"name\":" + jsonString(kind.name) + ",\"alias\":" + jsonString(kind.alias) +
                     ",\"parameters\":" + jsonString(kind.parameterNames) +
-                    ",\"count\":" + std::to_string(kind.parameterCount) + ",\"defaults\":[" +
+                    ",\"count\":" + std::to_string(kind.parameterCount) +
+                    ",\"symbol\":" + (kind.symbol ? "true" : "false") + ",\"defaults\":[" +
                     std::to_string(kind.defaults[0]) + "," + std::to_string(kind.defaults[1]) +
                     "],\"minimum\":" + std::to_string(kind.minimum) +
-                    ",\"maximum\":" + std::to_string(kind.maximum) + "}";
+                    ",\"maximum\":" + std::to_string(kind.maximum) +
+                    ",\"fits\":" + (kind.fits ? "true" : "false") + "}";
         }
         json += "],\"options\":[";
         for (const SceneOption& option : sceneOptions()) {
@@ -241,15 +245,15 @@ EMSCRIPTEN_KEEPALIVE const char* tt_catalogue() {
     return json.c_str();
 }
 
-// Starts a request: command 0 generate, 1 import, 2 slice; operand the figure (NAME or
+// Starts a request: command 0 generate, 1 import, 2 slice, 3 project; operand the figure (NAME or
 // NAME:A,B) or, fromFile, the file's name as messages show it; fileKey tells chosen files apart
 // and fileSize is the file's size in bytes.
 EMSCRIPTEN_KEEPALIVE void tt_begin(int command, const char* operand, int fromFile,
                                    const char* fileKey, double fileSize) {
     request = Request{};
-    request.command = command == 0   ? Command::kGenerate
-                      : command == 1 ? Command::kImport
-                                     : Command::kSlice;
+    const Command commands[] = {Command::kGenerate, Command::kImport, Command::kSlice,
+                                Command::kProject};
+    request.command = commands[command >= 0 && command <= 3 ? command : 0];
     request.operand = operand;
     request.fromFile = fromFile != 0;
     request.fileKey = fileKey;
@@ -266,6 +270,8 @@ EMSCRIPTEN_KEEPALIVE int tt_option(const char* name, const char* value) {
         request.parameters.center = true;
     } else if (option == "--no-simplify") {
         request.parameters.noSimplify = true;
+    } else if (option == "--stereographic") {
+        request.parameters.project.stereographic = true;
     } else if (const SceneOption* known = findSceneOption(option)) {
         problem = readSceneOption(*known, value, request.parameters);
     } else {
@@ -350,9 +356,14 @@ EMSCRIPTEN_KEEPALIVE const char* tt_run() {
             copy = from.source;
         }
         MadeScene scene;
-        if (!makeScene(from.source.isTable ? from.source : copy, request.parameters, notes, scene,
-                       error)) {
+        SceneSource& placed = from.source.isTable ? from.source : copy;
+        if (!(request.command == Command::kProject
+                  ? makeView(placed, request.parameters, notes, scene, error)
+                  : makeScene(placed, request.parameters, notes, scene, error))) {
             return failed(1, error, notes);
+        }
+        if (!scene.warning.empty()) {
+            notes.push_back(scene.warning);  // tessascene prints it on standard error
         }
         made.scenes.push_back(std::move(scene.texts));
         summary = scene.summary;

@@ -5,7 +5,8 @@
 // only gathers the options, in tessascene's own words, and shows what comes back.
 //
 // Address parameters: make=FIGURE with the options of tessascene's command line by their long
-// names (size, color, line-loop, projection, scale, rotate and spin, both repeatable, center),
+// names (size, color, line-loop, projection, scale, rotate and spin, both repeatable, center;
+// perspective or stereographic ask for project's view),
 // and at=AXIS=C or hyperplane=NX,NY,NZ,NQ:C for a cut; keys as for the rest of the page.
 "use strict";
 
@@ -40,8 +41,9 @@ function tessaviewTools(page) {
   // The figure the Make part names: NAME, or NAME:A,B when its parameters are not the defaults.
   function figureRequest() {
     const kind = figures.find((f) => f.name === $("figure").value);
-    if (!kind || kind.count === 0) return $("figure").value;
     const values = [...document.querySelectorAll("#figure-parameters input")].map((i) => i.value.trim());
+    if (kind && kind.symbol) return values[0] ? kind.name + ":" + values[0] : kind.name;
+    if (!kind || kind.count === 0) return $("figure").value;
     return values.every((v, k) => v === String(kind.defaults[k]))
       ? kind.name : kind.name + ":" + values.join(",");
   }
@@ -80,9 +82,15 @@ function tessaviewTools(page) {
     return { option: "at", direction: kind, offset, fraction };
   }
 
+  // Whether a request asks for a view (tessascene project) rather than the figure itself.
+  function projects(request) {
+    return request.options.some(([name]) => name === "perspective" || name === "stereographic");
+  }
+
   // tessascene's command line for what is asked.
   function commandLine(request) {
-    const words = ["tessascene", request.cut ? "slice" : request.file ? "import" : "generate",
+    const words = ["tessascene", request.cut ? "slice" : projects(request) ? "project"
+                   : request.file ? "import" : "generate",
                    request.file ? request.fileName : request.operand];
     for (const [name, value] of request.options) {
       words.push("--" + name);
@@ -435,8 +443,9 @@ function tessaviewTools(page) {
   function fillFigures() {
     const list = $("figure");
     for (const kind of figures) {
-      list.appendChild(new Option(kind.count ? kind.name + ":" + kind.parameters : kind.name,
-                                  kind.name));
+      const text = (kind.parameters ? kind.name + ":" + kind.parameters : kind.name) +
+        (kind.alias ? " (" + kind.alias + ")" : "") + (kind.fits ? "" : ", too large");
+      list.appendChild(new Option(text, kind.name));
     }
     list.value = figures.some((f) => f.name === "24-cell") ? "24-cell" : figures[0].name;
     fillParameters();
@@ -448,6 +457,16 @@ function tessaviewTools(page) {
     box.textContent = "";
     const kind = figures.find((f) => f.name === $("figure").value);
     if (!kind) return;
+    if (kind.symbol) {
+      const label = document.createElement("label");
+      const input = document.createElement("input");
+      input.placeholder = "e.g. F4:1001";
+      input.value = values ? values.join(",") : "";
+      input.title = kind.parameters + ", as tessascene --help describes it";
+      label.append(kind.parameters + " ", input);
+      box.appendChild(label);
+      return;
+    }
     kind.parameters.split(",").slice(0, kind.count).forEach((name, k) => {
       const label = document.createElement("label");
       const input = document.createElement("input");
@@ -540,8 +559,9 @@ function tessaviewTools(page) {
   // The panel's fields as an address gives them.
   function fillFromLink(params) {
     const [name, values] = params.get("make").split(/:(.*)/s);
-    if (figures.some((f) => f.name === name)) {
-      $("figure").value = name;
+    const kind = figures.find((f) => f.name === name || f.alias === name);
+    if (kind) {
+      $("figure").value = kind.name;
       fillParameters(values !== undefined ? values.split(",") : undefined);
     }
     for (const field of document.querySelectorAll("#tool-options [data-option]")) {

@@ -149,8 +149,8 @@ function tessaviewJobs(module) {
     };
   }
 
-  // Starts the request in the core as command (0 generate, 1 import, 2 slice), with the options
-  // extra after its own.
+  // Starts the request in the core as command (0 generate, 1 import, 2 slice, 3 project), with
+  // the options extra after its own.
   function begin(request, command, extra) {
     const size = request.file ? (request.file.byteLength !== undefined ? request.file.byteLength
                                                                         : request.file.size) : 0;
@@ -173,7 +173,8 @@ function tessaviewJobs(module) {
   function runRequest(request) {
     const cut = request.cut;
     if (!cut) {
-      begin(request, request.file ? 1 : 0, []);
+      const view = request.options.some(([n]) => n === "perspective" || n === "stereographic");
+      begin(request, view ? 3 : request.file ? 1 : 0, []);
       return JSON.parse(cString(module._tt_run()));
     }
     begin(request, 2, [[cut.option, cut.direction]]);

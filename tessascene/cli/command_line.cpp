@@ -1,6 +1,7 @@
 #include "tessascene/cli/command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -18,6 +19,7 @@ namespace {
 const char* const kUsage = R"(Usage: tessascene generate FIGURE [OPTIONS]
        tessascene import FILE [OPTIONS]
        tessascene slice SOURCE (--at AXIS=C | --hyperplane NX,NY,NZ,NQ:C | --sweep N) [OPTIONS]
+       tessascene project SOURCE (--perspective D | --stereographic) [OPTIONS]
        tessascene --help | --version
 
 )";
@@ -39,7 +41,7 @@ public:
     }
 };
 
-const char* const kFooter = R"(FIGURE, one of:
+const char* const kFigures = R"(FIGURE, one of:
   5-cell            the 4-simplex: 5 vertices, 10 edges
   tesseract         also 8-cell: 16 vertices, 32 edges
   16-cell           8 vertices, 24 edges
@@ -55,7 +57,20 @@ const char* const kFooter = R"(FIGURE, one of:
                     great circles of the Hopf fibration that fill the 3-sphere: the
                     circles over CIRCLES points on each of RINGS circles of latitude
                     (default 2,8), each a polygon of 40 edges
+  wythoff:GROUP:RINGS
+                    Wythoff's construction: GROUP A4, B4, D4, F4 or H4 (the diagrams
+                    [3,3,3], [4,3,3], [3,3^1,1], [3,4,3], [5,3,3]); RINGS four digits 0
+                    or 1, one per node from left to right, not all 0 (for D4 the chain
+                    through the centre node, then the branch), e.g. wythoff:F4:1001
+  antiprism-prism[:N]
+                    the prism of the N-gonal antiprism, N from 3 to 1000 (default 5):
+                    4*N vertices, 10*N edges; fits up to N = 667
+  The convex uniform polychora by name, with their vertices (V) and edges (E);
+  both names of a line make the figure. The seven marked 'too large' need more
+  than 90 polylines and are refused with how much they overshoot:
+)";
 
+const char* const kFooter = R"(
 FILE: a 4D figure in an OFF-family text file (4OFF, nOFF with n = 4, 4VECT, 4SKEL), whose
 faces and polylines become edges, or 4D points: a text table or numpy's .npy or .npz (below);
 any of them may be gzip-compressed. FILE - reads standard input.
@@ -103,13 +118,40 @@ place, so the frames line up. A sweep is written into a temporary folder beside 
 to DIR when complete; an existing DIR is kept unless --force is given, and --force replaces only
 a folder that holds a sweep, never a link.
 
+Projections: project writes the view of SOURCE (a FIGURE or a FILE, placed as generate or
+import would write it) as a figure in q = 0, which the viewer shows as it is. --perspective D
+puts the eye at (0, 0, 0, D), beyond the figure's largest q: (x, y, z, q) goes to
+(x, y, z) D/(D - q) and edges stay straight; D just beyond a cell gives its Schlegel diagram.
+--stereographic puts the vertices on the 3-sphere through the farthest one and projects them
+from its pole (0, 0, 0, R): each edge becomes its great-circle arc, drawn as a polyline as
+finely as the figure file allows. When a vertex or an arc comes within 5 degrees of the pole,
+the figure is first turned in the zq plane (else yq, xq) by the whole number of degrees that
+keeps the pole farthest from it, and a line says so. Vertices that land on one written point
+are counted in a warning. A point table's points are projected one by one, then fitted as
+import fits them.
+
 Exit status:
   0  the two files were written
   1  the figure cannot be made, imported, fitted into a figure file or written, the
-     hyperplane misses it, or the folder already holds a scene file (or the sweep's folder
-     exists) and --force is not given
+     hyperplane misses it, the eye is not beyond it, or the folder already holds a
+     scene file (or the sweep's folder exists) and --force is not given
   2  wrong command line
 )";
+
+// The figures' part of the help: those described in words, then every uniform polychoron by
+// name with its vertices and edges, and whether a figure file holds it.
+std::string figureHelp() {
+    std::string text = kFigures;
+    char line[128];
+    for (const UniformListing& listing : uniformListings()) {
+        const std::string names =
+            listing.alias.empty() ? listing.name : listing.name + ", " + listing.alias;
+        std::snprintf(line, sizeof line, "  %-46s %5d V %6d E%s\n", names.c_str(), listing.vertices,
+                      listing.edges, listing.fits ? "" : "  too large");
+        text += line;
+    }
+    return text;
+}
 
 // How an option reaches the options record: it is added to app, bound to its field of options.
 using Binding = std::function<CLI::Option*(CLI::App& app, const std::string& names,
@@ -154,12 +196,22 @@ Binding folder(std::string Options::*member) {
     };
 }
 
-// A flag, true when given.
-template <typename Record>
-Binding flag(bool Record::*member) {
-    return [member](CLI::App& app, const std::string& names, const std::string& help,
-                    Options& options) {
-        return app.add_flag(names, options.*member, help)->disable_flag_override();
+// A field of the options record, for flag: member, or the field inner of member.
+template <typename T, typename Record>
+auto field(T Record::*member) {
+    return [member](Options& options) -> T& { return options.*member; };
+}
+template <typename T, typename Inner, typename Record>
+auto field(Inner Record::*member, T Inner::*inner) {
+    return [member, inner](Options& options) -> T& { return (options.*member).*inner; };
+}
+
+// A flag, true in field(options) when given.
+template <typename Field>
+Binding flag(Field field) {
+    return [field](CLI::App& app, const std::string& names, const std::string& help,
+                   Options& options) {
+        return app.add_flag(names, field(options), help)->disable_flag_override();
     };
 }
 
@@ -174,7 +226,8 @@ struct OptionRow {
 
 const char* const kAll = "Options (for every command)";
 const char* const kCut = "Options for slice";
-const char* const kTables = "Options for point tables (import and slice)";
+const char* const kViews = "Options for project";
+const char* const kTables = "Options for point tables (import, slice and project)";
 
 // Every option, in the order of the help. A new option is a row here and a field of Options (or
 // of SceneParameters, when it shapes the scene).
@@ -185,7 +238,7 @@ const std::vector<OptionRow>& optionTable() {
         {"--force", "", kAll,
          "replace scene files already in the folder; without it a folder\n"
          "that holds either file is refused",
-         flag(&Options::force)},
+         flag(field(&Options::force))},
         {"--size", "R|keep", kAll,
          "scale the figure about the origin so that its farthest vertex lies\n"
          "at distance R (default: a size that suits the figure, 2 for an\n"
@@ -194,7 +247,7 @@ const std::vector<OptionRow>& optionTable() {
         {"--center", "", kAll,
          "first move the centre of the figure's bounding box to the origin\n"
          "(always done for a point table unless --size keep is given)",
-         flag(&Options::center)},
+         flag(field(&Options::center))},
         {"--color", "R,G,B", kAll, "colour of the figure, each component from 0 to 1",
          scene("--color")},
         {"--line-loop", "0|1|3", kAll,
@@ -211,7 +264,8 @@ const std::vector<OptionRow>& optionTable() {
         {"--spin", "PLANE[:DEG]", kAll,
          "a rotation by DEG degrees per global step (type 6), which the keys\n"
          "> and < animate (default DEG 15); may be repeated. Without any\n"
-         "--spin the figure spins in xq by 15 degrees; --spin none spins nothing",
+         "--spin the figure spins in xq by 15 degrees (a view of project in\n"
+         "xz); --spin none spins nothing",
          scene("--spin")},
         {"--at", "AXIS=C", kCut,
          "cut with the hyperplane AXIS = C, AXIS one of x y z q; C is measured\n"
@@ -224,6 +278,14 @@ const std::vector<OptionRow>& optionTable() {
          "the direction of --at AXIS or --hyperplane NX,NY,NZ,NQ given without\n"
          "C (default: q), one scene folder each: DIR/000, DIR/001, ...",
          scene("--sweep")},
+        {"--perspective", "D", kViews,
+         "the view from the eye at (0, 0, 0, D), D above the figure's largest q,\n"
+         "in the coordinates the figure is written in, after --size",
+         scene("--perspective")},
+        {"--stereographic", "", kViews,
+         "the stereographic projection from the pole of the 3-sphere through\n"
+         "the farthest vertex; edges become circular arcs",
+         flag(field(&Options::project, &ProjectOptions::stereographic))},
         {"--columns", "A,B,C,D", kTables,
          "the columns of x, y, z and q, by header name or number from 1\n"
          "(default: those named x, y, z and q or w, else the first four\n"
@@ -234,7 +296,7 @@ const std::vector<OptionRow>& optionTable() {
         {"--array", "NAME", kTables,
          "the array of an .npz archive (default: its only one, or arr_0)", scene("--array")},
         {"--no-simplify", "", kTables, "refuse data that does not fit instead of simplifying it",
-         flag(&Options::noSimplify)},
+         flag(field(&Options::noSimplify))},
     };
     return rows;
 }
@@ -272,9 +334,11 @@ const char* missingOperand(Command command) {
         case Command::kImport:
             return "import needs a FILE";
         case Command::kSlice:
+            return "slice needs a SOURCE, a FIGURE or a FILE";
+        case Command::kProject:
             break;
     }
-    return "slice needs a SOURCE, a FIGURE or a FILE";
+    return "project needs a SOURCE, a FIGURE or a FILE";
 }
 
 }  // namespace
@@ -290,7 +354,7 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     app.set_help_flag("-h,--help", "show this help and exit");
     app.set_version_flag("--version", std::string("tessascene ") + TESSAVIEW_VERSION,
                          "show the version and exit");
-    app.footer(kFooter);
+    app.footer(figureHelp() + kFooter);
 
     const struct {
         Command command;
@@ -308,6 +372,10 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
          "the cross-section of a figure by a hyperplane (below); SOURCE is a FIGURE\n"
          "generate knows or a FILE import reads",
          "SOURCE", "the figure or file to cut"},
+        {Command::kProject, "project",
+         "the perspective or stereographic view of a figure in 3D (below);\n"
+         "SOURCE is a FIGURE generate knows or a FILE import reads",
+         "SOURCE", "the figure or file to project"},
     };
     std::vector<CLI::App*> subcommands;
     for (const auto& c : commands) {
@@ -359,7 +427,7 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
         usage(usageMessage(e, app));
     }
     if (chosen() == nullptr) {
-        usage("missing command: generate, import or slice");
+        usage("missing command: generate, import, slice or project");
     }
     if (options.operand.empty()) {
         usage(missingOperand(options.command));

@@ -12,7 +12,8 @@ namespace tessascene {
 // scene's parameter record, one field an option.
 struct Options : SceneParameters {
     Command command = Command::kGenerate;
-    std::string operand;  // the figure (NAME or NAME:A,B), the file, or slice's source
+    std::string operand;  // the figure (NAME or NAME:A,B), the file, or the source of slice or
+                          // project
     std::string output = ".";
     bool force = false;  // replace scene files already in the folder
 };

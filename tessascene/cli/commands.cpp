@@ -11,6 +11,7 @@
 #include "tessascene/cli/scene_files.h"
 #include "tessascene/figures/generators.h"
 #include "tessascene/scene_text/scenes.h"
+#include "tessascene/scene_text/views.h"
 #include "toolkit/shown_name.h"
 #include "toolkit/tool_exit.h"
 
@@ -79,11 +80,14 @@ int runCommand(const Options& options) {
     }
     std::vector<std::string> notes;
     MadeScene scene;
-    const bool made = makeScene(source, options, notes, scene, error);
+    const bool made = options.command == Command::kProject
+                          ? makeView(source, options, notes, scene, error)
+                          : makeScene(source, options, notes, scene, error);
     reportNotes(notes);
     if (!made) {
         failure(error);
     }
+    reportNotice(scene.warning);
     writeScene(options.output, scene.texts, options.force);
     reportScene(options.output, scene.summary);
     return toolkit::kExitOk;

@@ -1,5 +1,5 @@
 // tessascene: writes the two scene files of the viewer for a generated or imported 4D figure,
-// or for its cross-section by a hyperplane.
+// for its cross-section by a hyperplane, or for its perspective or stereographic view.
 
 #include "tessascene/cli/commands.h"
 #include "toolkit/tool_exit.h"

@@ -12,8 +12,8 @@ namespace tessascene {
 // Prints each note on a line of standard output.
 void reportNotes(const std::vector<std::string>& notes);
 
-// Prints a notice of the writer (what an earlier run left and this one cleaned up), if any, on
-// standard error.
+// Prints a notice, if any, on standard error: of the writer (what an earlier run left and this
+// one cleaned up) or a scene's warning.
 void reportNotice(const std::string& notice);
 
 // "Wrote DIR/F and DIR/A: SUMMARY" for one scene written into folder.

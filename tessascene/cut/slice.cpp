@@ -19,10 +19,6 @@ namespace tessascene {
 
 namespace {
 
-double dot(const Vertex4& a, const Vertex4& b) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
-}
-
 // Builds the cut's vertex list: each point is found by what it is (a vertex of the figure, or
 // the crossing on an edge) and by its 32-bit float coordinates, so each is made once.
 class CutPoints {

@@ -45,4 +45,11 @@ private:
     std::set<std::pair<int, int>> known_;
 };
 
+// A 4D polytope with its cells, each cell as its vertex indices in increasing order (empty when
+// the cells are not built).
+struct Polychoron {
+    EdgeGraph graph;
+    std::vector<std::vector<int>> cells;
+};
+
 }  // namespace tessascene

@@ -44,6 +44,15 @@ double largestMagnitude(const std::vector<Vertex4>& points) {
     return largest;
 }
 
+void clearRoundingNoise(std::vector<Vertex4>& points) {
+    const double negligible = largestMagnitude(points) * 1e-9;
+    for (Vertex4& v : points) {
+        for (double& c : v) {
+            c = std::fabs(c) <= negligible ? 0.0 : c;
+        }
+    }
+}
+
 void shiftPoints(std::vector<Vertex4>& points, const Vertex4& offset) {
     for (Vertex4& p : points) {
         for (int i = 0; i < 4; ++i) {

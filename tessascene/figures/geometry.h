@@ -11,6 +11,11 @@ namespace tessascene {
 
 using Vertex4 = std::array<double, 4>;  // x, y, z, q
 
+// The dot product of a and b as 4-vectors.
+inline double dot(const Vertex4& a, const Vertex4& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
+}
+
 // How much one figure file holds.
 struct FigureCapacity {
     int vertices = kMaxVertices;    // per polyline
@@ -34,6 +39,10 @@ struct BoundingBox4 {
 
 // The largest coordinate magnitude of the points; 0 for none.
 double largestMagnitude(const std::vector<Vertex4>& points);
+
+// Sets to 0 the rounding noise of computed coordinates, such as cos(pi / 2) = 6e-17: every
+// coordinate within 1e-9 of zero relative to the largest one of the points.
+void clearRoundingNoise(std::vector<Vertex4>& points);
 
 // Subtracts offset from every point.
 void shiftPoints(std::vector<Vertex4>& points, const Vertex4& offset);

@@ -11,7 +11,6 @@ namespace tessascene {
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586476925;
-const double kPhi = (1.0 + std::sqrt(5.0)) / 2.0;  // the golden ratio
 
 double distanceSquared(const Vertex4& a, const Vertex4& b) {
     double sum = 0.0;

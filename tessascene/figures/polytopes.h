@@ -4,9 +4,14 @@
 // 2-faces (EdgeGraph::faces); the Hopf circles are curves and have none.
 #pragma once
 
+#include <cmath>
+
 #include "tessascene/figures/edge_graph.h"
 
 namespace tessascene {
+
+// The golden ratio, of which the coordinates of the 120-cell's family are made.
+inline const double kPhi = (1.0 + std::sqrt(5.0)) / 2.0;
 
 // Regular polytopes, with edges between the vertex pairs at the shortest distance.
 EdgeGraph makeFiveCell();        // 5 vertices, 10 edges, 10 triangles

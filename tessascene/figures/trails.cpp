@@ -108,11 +108,74 @@ std::string tooMany(size_t needed, int capacity, bool atLeast = false) {
            std::to_string(needed - capacity) + " too many";
 }
 
+// Joins odd-degree vertices in pairs along shortest paths of at most maxRetrace edges, taking
+// the odd vertices in index order and each to the nearest odd vertex not yet joined (breadth
+// first, at most kRetraceSearch vertices visited). Each path's edges are appended to edges a
+// second time and both ends marked in joined.
+void retraceShortPaths(const EdgeGraph& graph, const std::vector<int>& degree, int maxRetrace,
+                       std::vector<std::pair<int, int>>& edges, std::vector<char>& joined) {
+    constexpr std::size_t kRetraceSearch = 512;
+    const int n = static_cast<int>(graph.vertices.size());
+    std::vector<std::vector<int>> neighbours(n);
+    for (const auto& e : graph.edges) {
+        neighbours[e.first].push_back(e.second);
+        neighbours[e.second].push_back(e.first);
+    }
+    std::vector<int> seenBy(n, -1), parent(n, -1), depth(n, 0);
+    std::vector<int> queue;
+    for (int v = 0; v < n; ++v) {
+        if (degree[v] % 2 == 0 || joined[v] != 0) {
+            continue;
+        }
+        queue.assign(1, v);
+        seenBy[v] = v;
+        depth[v] = 0;
+        int found = -1;
+        for (std::size_t head = 0; head < queue.size() && found < 0; ++head) {
+            const int u = queue[head];
+            if (depth[u] == maxRetrace) {
+                continue;
+            }
+            for (int w : neighbours[u]) {
+                if (seenBy[w] == v || queue.size() >= kRetraceSearch) {
+                    continue;
+                }
+                seenBy[w] = v;
+                parent[w] = u;
+                depth[w] = depth[u] + 1;
+                queue.push_back(w);
+                if (degree[w] % 2 != 0 && joined[w] == 0) {
+                    found = w;
+                    break;
+                }
+            }
+        }
+        if (found >= 0) {
+            joined[v] = joined[found] = 1;
+            for (int w = found; w != v; w = parent[w]) {
+                edges.emplace_back(std::min(w, parent[w]), std::max(w, parent[w]));
+            }
+        }
+    }
+}
+
+// The polylines the trails take when drawn open, perPolyline vertices at most each.
+std::size_t openPolylines(const std::vector<Trail>& trails, std::size_t perPolyline) {
+    std::size_t count = 0;
+    for (const Trail& trail : trails) {
+        count += cutOpenPath(trail.size(), perPolyline).size();
+    }
+    return count;
+}
+
 }  // namespace
 
 std::vector<Trail> decomposeIntoTrails(const EdgeGraph& graph) {
+    return coverWithTrails(graph, 0);
+}
+
+std::vector<Trail> coverWithTrails(const EdgeGraph& graph, int maxRetrace) {
     const int n = static_cast<int>(graph.vertices.size());
-    const int realEdges = static_cast<int>(graph.edges.size());
     const std::vector<int> degree = degrees(graph);
 
     Components components(n);
@@ -120,11 +183,20 @@ std::vector<Trail> decomposeIntoTrails(const EdgeGraph& graph) {
         components.join(e.first, e.second);
     }
 
-    // Pair the odd vertices of each component with added edges, so that every degree is even.
+    // Odd vertices joined by a retraced path are even once its edges are drawn a second time;
+    // those edges count as real ones, so the circuit is not cut there.
     std::vector<std::pair<int, int>> edges = graph.edges;
+    std::vector<char> joined(n, 0);
+    if (maxRetrace > 0) {
+        retraceShortPaths(graph, degree, maxRetrace, edges, joined);
+    }
+    const int realEdges = static_cast<int>(edges.size());
+
+    // Pair the other odd vertices of each component with added edges, so that every degree is
+    // even.
     std::vector<std::pair<int, int>> odd;  // (component, vertex)
     for (int v = 0; v < n; ++v) {
-        if (degree[v] % 2 != 0) {
+        if (degree[v] % 2 != 0 && joined[v] == 0) {
             odd.emplace_back(components.find(v), v);
         }
     }
@@ -236,6 +308,24 @@ SplitResult splitClosedTrail(const Trail& closed, int maxEdges, std::size_t maxP
     return SplitResult::kDone;
 }
 
+std::vector<Trail> openTrails(const EdgeGraph& graph, const FigureCapacity& capacity) {
+    const std::size_t perPolyline = static_cast<std::size_t>(capacity.vertices);
+    std::vector<Trail> trails = decomposeIntoTrails(graph);
+    if (openPolylines(trails, perPolyline) > static_cast<size_t>(capacity.polylines)) {
+        // Each pair of odd vertices begins a trail: join near ones by drawing the path between
+        // them twice instead, which costs an edge or two each and no polyline.
+        std::vector<Trail> joined = coverWithTrails(graph, kMaxRetrace);
+        if (openPolylines(joined, perPolyline) < openPolylines(trails, perPolyline)) {
+            trails = std::move(joined);
+        }
+    }
+    return trails;
+}
+
+std::size_t openPolylinesNeeded(const EdgeGraph& graph, const FigureCapacity& capacity) {
+    return openPolylines(openTrails(graph, capacity), static_cast<std::size_t>(capacity.vertices));
+}
+
 std::vector<PathPiece> cutOpenPath(std::size_t count, std::size_t perPolyline) {
     if (count <= perPolyline) {
         return {PathPiece{0, count - 1}};
@@ -286,7 +376,9 @@ bool layoutPolylines(const EdgeGraph& graph, int lineLoop, const FigureCapacity&
             error = tooMany(fewestLoops, capacity.polylines, true) + "; use line-loop 0";
             return false;
         }
-        for (const Trail& trail : decomposeIntoTrails(graph)) {
+        const std::vector<Trail> trails =
+            lineLoop == kLineLoopOpen ? openTrails(graph, capacity) : decomposeIntoTrails(graph);
+        for (const Trail& trail : trails) {
             const int edges = static_cast<int>(trail.size()) - 1;
             if (lineLoop == kLineLoopClosed) {
                 const size_t room = static_cast<size_t>(capacity.polylines) -

@@ -21,6 +21,16 @@ using Trail = std::vector<int>;
 // trail per pair of odd-degree vertices. Vertices without edges appear in no trail.
 std::vector<Trail> decomposeIntoTrails(const EdgeGraph& graph);
 
+// The longest path coverWithTrails draws a second time to join two odd vertices.
+constexpr int kMaxRetrace = 16;
+
+// Covers every edge of graph with trails, as decomposeIntoTrails does with maxRetrace 0. With
+// maxRetrace > 0, odd-degree vertices are first joined in pairs along shortest paths of at most
+// maxRetrace edges (each odd vertex in index order to the nearest one not yet joined), and those
+// paths' edges are walked twice, so that far fewer trails begin and end: a trail then may pass
+// an edge twice, in both directions.
+std::vector<Trail> coverWithTrails(const EdgeGraph& graph, int maxRetrace);
+
 // How splitClosedTrail ended.
 enum class SplitResult {
     kDone,     // pieces holds the closed trails
@@ -35,6 +45,14 @@ enum class SplitResult {
 SplitResult splitClosedTrail(const Trail& closed, int maxEdges, std::size_t maxPieces,
                              std::vector<Trail>& pieces);
 
+// The trails of an open layout: those of decomposeIntoTrails, unless they need more polylines
+// of capacity.vertices than capacity.polylines and those of coverWithTrails with kMaxRetrace
+// need fewer (some edges are then drawn twice).
+std::vector<Trail> openTrails(const EdgeGraph& graph, const FigureCapacity& capacity);
+
+// The polylines an open layout of graph takes with openTrails, whether or not they fit.
+std::size_t openPolylinesNeeded(const EdgeGraph& graph, const FigureCapacity& capacity);
+
 // One polyline of a cut path: the points first to last of it, both included.
 struct PathPiece {
     std::size_t first = 0;
@@ -47,8 +65,8 @@ struct PathPiece {
 std::vector<PathPiece> cutOpenPath(std::size_t count, std::size_t perPolyline);
 
 // Lays the graph out as polylines of vertex indices for the given LineLoopMode:
-//   0  open strips: each trail cut into pieces of at most capacity.vertices vertices, where
-//      consecutive pieces share the vertex at the cut;
+//   0  open strips: each trail of openTrails cut into pieces of at most capacity.vertices
+//      vertices, where consecutive pieces share the vertex at the cut;
 //   1  closed loops: every component must have only even-degree vertices; each closed trail is
 //      split into loops that fit, and a loop does not repeat its first vertex;
 //   3  points: every vertex once, isolated ones included, in runs of capacity.vertices.

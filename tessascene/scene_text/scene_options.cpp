@@ -169,6 +169,16 @@ std::string readSpin(const std::string& text, SceneParameters& parameters) {
     return "";
 }
 
+std::string readEye(const std::string& text, SceneParameters& parameters) {
+    std::vector<double> n;
+    if (!parseNumbers(text, 1, n) || !(n[0] > 0.0)) {
+        return "expected a distance above 0";
+    }
+    parameters.project.perspective = true;
+    parameters.project.eye = n[0];
+    return "";
+}
+
 // A reader of --at, --hyperplane or --sweep into the slice options.
 template <const char* option>
 std::string readSlice(const std::string& text, SceneParameters& parameters) {
@@ -212,6 +222,7 @@ const std::vector<SceneOption>& sceneOptions() {
         {kAt, true, readSlice<kAt>},
         {kHyperplane, true, readSlice<kHyperplane>},
         {kSweep, false, readSlice<kSweep>},
+        {"--perspective", false, readEye},
         {"--columns", false, readColumns},
         {"--group", false, readGroup},
         {"--array", false, readArray},
@@ -241,7 +252,8 @@ std::string readSceneOption(const SceneOption& option, const std::string& text,
 }
 
 bool generatesFigure(Command command, const std::string& operand) {
-    return command == Command::kGenerate || (command == Command::kSlice && namesGenerator(operand));
+    const bool sourced = command == Command::kSlice || command == Command::kProject;
+    return command == Command::kGenerate || (sourced && namesGenerator(operand));
 }
 
 bool checkSceneRequest(Command command, const std::string& operand, bool generated,
@@ -253,6 +265,17 @@ bool checkSceneRequest(Command command, const std::string& operand, bool generat
         return false;
     }
     if (!checkSliceOptions(command == Command::kSlice, parameters.slice, error)) {
+        return false;
+    }
+    const ProjectOptions& project = parameters.project;
+    const bool projecting = project.perspective || project.stereographic;
+    if (command != Command::kProject && projecting) {
+        error = "--perspective and --stereographic are for the project command";
+        return false;
+    }
+    if (command == Command::kProject && project.perspective == project.stereographic) {
+        error = projecting ? "give project one of --perspective D and --stereographic"
+                           : "project needs --perspective D or --stereographic";
         return false;
     }
     return !generated || checkFigureRequest(operand, error);

@@ -11,7 +11,7 @@
 
 namespace tessascene {
 
-enum class Command { kGenerate, kImport, kSlice };
+enum class Command { kGenerate, kImport, kSlice, kProject };
 
 // One option with a value. Reading a value of an option that may be repeated adds to what the
 // earlier ones gave; any other value replaces the earlier one.
@@ -23,7 +23,8 @@ struct SceneOption {
 };
 
 // Every option of the scene with a value, in the order of tessascene's help. (The flags
-// --center and --no-simplify are the record's fields center and noSimplify.)
+// --center, --no-simplify and --stereographic are the record's fields center, noSimplify and
+// project.stereographic.)
 const std::vector<SceneOption>& sceneOptions();
 
 // The option called name ("--size"), or nullptr.
@@ -34,12 +35,12 @@ const SceneOption* findSceneOption(const std::string& name);
 std::string readSceneOption(const SceneOption& option, const std::string& text,
                             SceneParameters& parameters);
 
-// Whether command makes its figure by generating it (generate, or slice of a SOURCE that names a
-// figure generate knows) rather than by importing operand.
+// Whether command makes its figure by generating it (generate, or slice or project of a SOURCE
+// that names a figure generate knows) rather than by importing operand.
 bool generatesFigure(Command command, const std::string& operand);
 
 // Checks a request as a whole once every option is read: options for another command, the slice
-// options, and the figure's name when generated. false with a usage error.
+// and view options, and the figure's name when generated. false with a usage error.
 bool checkSceneRequest(Command command, const std::string& operand, bool generated,
                        const SceneParameters& parameters, std::string& error);
 

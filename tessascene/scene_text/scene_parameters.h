@@ -30,6 +30,13 @@ struct SliceOptions {
     bool any = false;  // any of the slice options was given
 };
 
+// How project views the figure in 3D: from the eye at (0, 0, 0, eye), or stereographically.
+struct ProjectOptions {
+    bool perspective = false;
+    double eye = 0.0;  // above 0
+    bool stereographic = false;
+};
+
 struct SceneParameters {
     std::optional<double> size;  // circumradius; 0: keep the coordinates; unset: the figure's own
     std::optional<std::array<double, 3>> colour;  // unset: the figure's own
@@ -42,6 +49,7 @@ struct SceneParameters {
     bool noSimplify = false;                      // refuse a table that does not fit
     TableOptions table;
     SliceOptions slice;
+    ProjectOptions project;
 };
 
 // The affine file's records for the parameters: --scale, each rotation, each spin, in order.

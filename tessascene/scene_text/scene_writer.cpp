@@ -29,13 +29,13 @@ std::string generalNotation(double v, int digits) {
     return text;
 }
 
-// The shortest decimal (1 to 9 significant digits) that strtof reads back as f, f finite, in
-// generalNotation: snprintf rather than std::to_chars, which WebAssembly's C++ library lacks.
-std::string shortestFloatText(float f) {
+// The shortest decimal of at least first significant digits (up to 9) that strtof reads back
+// as f, f finite, in generalNotation.
+std::string shortestFloatTextFrom(float f, int first) {
     int exponent = 0;
     const bool powerOfTwo = std::fabs(std::frexp(f, &exponent)) == 0.5f;
     char text[40];
-    for (int digits = 1;; ++digits) {
+    for (int digits = first;; ++digits) {
         std::snprintf(text, sizeof text, "%.*e", digits - 1, static_cast<double>(f));
         if (digits == 9 || readFloat(text) == f) {
             return generalNotation(std::strtod(text, nullptr), digits);
@@ -56,6 +56,33 @@ std::string shortestFloatText(float f) {
             }
         }
     }
+}
+
+// The shortest decimal (1 to 9 significant digits) that strtof reads back as f, f finite, in
+// generalNotation: snprintf rather than std::to_chars, which WebAssembly's C++ library lacks.
+// For a normal float the six-digit decimals lie more than ten float steps apart, so at most one
+// of them reads back as f, and a shorter decimal that reads back is that one without its
+// trailing zeros: one snprintf and one strtof settle most floats instead of up to six of each.
+std::string shortestFloatText(float f) {
+    if (std::fabs(f) < FLT_MIN) {
+        return shortestFloatTextFrom(f, 1);
+    }
+    char text[40];
+    std::snprintf(text, sizeof text, "%.5e", static_cast<double>(f));
+    if (std::strtof(text, nullptr) != f) {
+        return shortestFloatTextFrom(f, 7);
+    }
+    int digits = 0;
+    int significant = 1;
+    for (const char* c = text; *c != 'e'; ++c) {
+        if (*c >= '0' && *c <= '9') {
+            ++digits;
+            if (*c != '0') {
+                significant = digits;
+            }
+        }
+    }
+    return generalNotation(std::strtod(text, nullptr), significant);
 }
 
 }  // namespace

@@ -31,57 +31,6 @@ SceneFigure sceneFigure(int lineLoop, const std::array<double, 3>& colour) {
     return figure;
 }
 
-// "Simplified N points to K vertices: ...", with the largest distance also as a share of the
-// data's diagonal.
-std::string simplifiedNote(const FitReport& report, const PointTable& table) {
-    const double diagonal = table.box.diagonal();
-    const double percent = diagonal > 0.0 ? 100.0 * report.largestDistance / diagonal : 0.0;
-    return "Simplified " + std::to_string(report.pointsIn) + " points to " +
-           std::to_string(report.verticesKept) + " vertices: every point lies within " +
-           numberText(report.largestDistance) + " of the drawn line (" + numberText(percent) +
-           "% of the diagonal of the data's bounding box, " + numberText(diagonal) + ")";
-}
-
-// "V vertices, E edges, P polylines (line-loop L)" for a figure of edges, with the vertices and
-// edges its figure file holds (written), and the vertices of graph without edges left out.
-std::string graphSummary(const EdgeGraph& graph, const WrittenFigure& written,
-                         std::size_t polylines, int lineLoop) {
-    std::size_t isolated = graph.vertices.size();
-    std::vector<char> touched(graph.vertices.size(), 0);
-    for (const auto& e : graph.edges) {
-        isolated -= (touched[e.first] == 0 ? 1 : 0) + (touched[e.second] == 0 ? 1 : 0);
-        touched[e.first] = touched[e.second] = 1;
-    }
-    std::string summary = std::to_string(written.vertices) + " vertices, " +
-                          std::to_string(written.edges) + " edges, " +
-                          counted(polylines, "polyline", "polylines") + " (line-loop " +
-                          std::to_string(lineLoop) + ")";
-    if (lineLoop != kLineLoopPoints && isolated > 0) {
-        summary += "; " + std::to_string(isolated) + " vertices without edges left out";
-    }
-    return summary;
-}
-
-// A table's polylines as an edge graph: consecutive points joined, each polyline of three or
-// more points closed when closed is set.
-EdgeGraph graphFromPaths(const std::vector<std::vector<Vertex4>>& paths, bool closed) {
-    EdgeGraph graph;
-    for (const std::vector<Vertex4>& path : paths) {
-        const int first = static_cast<int>(graph.vertices.size());
-        for (const Vertex4& p : path) {
-            const int v = graph.addVertex(p[0], p[1], p[2], p[3]);
-            if (v > first) {
-                graph.edges.emplace_back(v - 1, v);  // new vertices: never a repeated edge
-            }
-        }
-        const int last = static_cast<int>(graph.vertices.size()) - 1;
-        if (closed && last - first >= 2) {
-            graph.edges.emplace_back(first, last);
-        }
-    }
-    return graph;
-}
-
 // What the cut's value is called in messages: "q", or "N.P" for a general hyperplane.
 std::string measure(const SliceOptions& slice) {
     return slice.axis >= 0 ? std::string(1, kAxes[slice.axis]) : std::string("N.P");
@@ -162,14 +111,7 @@ bool makeScene(SceneSource& source, const SceneParameters& parameters,
         if (fitted.simplified) {
             notes.push_back(simplifiedNote(fitted, source.table));
         }
-        std::size_t vertices = 0;
-        for (const auto& polyline : figure.polylines) {
-            vertices += polyline.size();
-        }
-        scene.summary = std::to_string(source.table.points) + " data points, " +
-                        std::to_string(vertices) + " vertices in " +
-                        counted(figure.polylines.size(), "polyline", "polylines") + " (line-loop " +
-                        std::to_string(parameters.lineLoop) + ")";
+        scene.summary = tableSummary(source.table.points, figure);
     } else {
         placeGraph(source.graph, parameters.center, size);
         std::vector<std::vector<int>> layout;
@@ -273,6 +215,43 @@ std::string sweepFolderName(int index) {
     char name[16];  // room for any int
     std::snprintf(name, sizeof name, "%03d", index);
     return name;
+}
+
+std::string simplifiedNote(const FitReport& report, const PointTable& table) {
+    const double diagonal = table.box.diagonal();
+    const double percent = diagonal > 0.0 ? 100.0 * report.largestDistance / diagonal : 0.0;
+    return "Simplified " + std::to_string(report.pointsIn) + " points to " +
+           std::to_string(report.verticesKept) + " vertices: every point lies within " +
+           numberText(report.largestDistance) + " of the drawn line (" + numberText(percent) +
+           "% of the diagonal of the data's bounding box, " + numberText(diagonal) + ")";
+}
+
+std::string graphSummary(const EdgeGraph& graph, const WrittenFigure& written,
+                         std::size_t polylines, int lineLoop) {
+    std::size_t isolated = graph.vertices.size();
+    std::vector<char> touched(graph.vertices.size(), 0);
+    for (const auto& e : graph.edges) {
+        isolated -= (touched[e.first] == 0 ? 1 : 0) + (touched[e.second] == 0 ? 1 : 0);
+        touched[e.first] = touched[e.second] = 1;
+    }
+    std::string summary = std::to_string(written.vertices) + " vertices, " +
+                          std::to_string(written.edges) + " edges, " +
+                          counted(polylines, "polyline", "polylines") + " (line-loop " +
+                          std::to_string(lineLoop) + ")";
+    if (lineLoop != kLineLoopPoints && isolated > 0) {
+        summary += "; " + std::to_string(isolated) + " vertices without edges left out";
+    }
+    return summary;
+}
+
+std::string tableSummary(std::size_t points, const SceneFigure& figure) {
+    std::size_t vertices = 0;
+    for (const auto& polyline : figure.polylines) {
+        vertices += polyline.size();
+    }
+    return std::to_string(points) + " data points, " + std::to_string(vertices) + " vertices in " +
+           counted(figure.polylines.size(), "polyline", "polylines") + " (line-loop " +
+           std::to_string(figure.lineLoop) + ")";
 }
 
 std::string counted(std::size_t n, const char* one, const char* many) {

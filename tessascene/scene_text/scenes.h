@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tessascene/figures/edge_graph.h"
+#include "tessascene/figures/simplify.h"
 #include "tessascene/import/input_source.h"
 #include "tessascene/import/table_import.h"
 #include "tessascene/scene_text/scene_parameters.h"
@@ -42,6 +43,7 @@ std::string readNote(const SceneSource& source);
 struct MadeScene {
     SceneTexts texts;
     std::string summary;  // e.g. "16 vertices, 32 edges, 1 polyline (line-loop 0)"
+    std::string warning;  // for standard error: what the scene shows as less than it has; or ""
 };
 
 // The scene of source as parameters ask (the slice options aside); source is placed in the
@@ -78,6 +80,20 @@ bool cutPlaced(const SceneSource& placed, const SceneParameters& parameters, Mad
 
 // The name of sweep folder number index (from 0): three digits, "000" to "999".
 std::string sweepFolderName(int index);
+
+// "Simplified N points to K vertices: ..." after fitting a table, with the largest distance also
+// as a share of the diagonal of the table's bounding box.
+std::string simplifiedNote(const FitReport& report, const PointTable& table);
+
+// "V vertices, E edges, P polylines (line-loop L)" for a figure of edges laid out in polylines,
+// with the vertices and edges its figure file holds (written), and the vertices of graph without
+// edges left out.
+std::string graphSummary(const EdgeGraph& graph, const WrittenFigure& written,
+                         std::size_t polylines, int lineLoop);
+
+// "N data points, V vertices in P polylines (line-loop L)" for a table of points fitted into
+// figure.
+std::string tableSummary(std::size_t points, const SceneFigure& figure);
 
 // "1 vertex", "2 vertices": n and the word for one or for many.
 std::string counted(std::size_t n, const char* one, const char* many);

@@ -75,4 +75,22 @@ bool placeTable(const PointTable& table, const SceneParameters& parameters, doub
     return true;
 }
 
+EdgeGraph graphFromPaths(const std::vector<std::vector<Vertex4>>& paths, bool closed) {
+    EdgeGraph graph;
+    for (const std::vector<Vertex4>& path : paths) {
+        const int first = static_cast<int>(graph.vertices.size());
+        for (const Vertex4& p : path) {
+            const int v = graph.addVertex(p[0], p[1], p[2], p[3]);
+            if (v > first) {
+                graph.edges.emplace_back(v - 1, v);  // new vertices: never a repeated edge
+            }
+        }
+        const int last = static_cast<int>(graph.vertices.size()) - 1;
+        if (closed && last - first >= 2) {
+            graph.edges.emplace_back(first, last);
+        }
+    }
+    return graph;
+}
+
 }  // namespace tessascene

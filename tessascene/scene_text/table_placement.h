@@ -1,8 +1,10 @@
-// Fitting and placing a point table as the figure file's polylines.
+// Fitting and placing a point table as the figure file's polylines, or as a figure of edges.
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "tessascene/figures/edge_graph.h"
 #include "tessascene/figures/geometry.h"
 #include "tessascene/figures/simplify.h"
 #include "tessascene/import/table_import.h"
@@ -22,5 +24,9 @@ Vertex4 tableShift(const PointTable& table, bool center, double size);
 bool placeTable(const PointTable& table, const SceneParameters& parameters, double size,
                 const std::string& name, SceneFigure& figure, FitReport& report,
                 std::string& error);
+
+// A table's polylines as an edge graph: consecutive points joined, each polyline of three or
+// more points closed when closed is set. The vertices are the points in order.
+EdgeGraph graphFromPaths(const std::vector<std::vector<Vertex4>>& paths, bool closed);
 
 }  // namespace tessascene

@@ -77,6 +77,16 @@ ROWS = [
      {"panel": {"figure": "600-cell", "options": {"line-loop": "3", "spin": "none"}}},
      ["generate", "600-cell", "--line-loop", "3", "--spin", "none"]),
     ("generate 120-cell", {"link": "make=120-cell"}, ["generate", "120-cell"]),
+    ("generate truncated-24-cell (a uniform polychoron by name)",
+     {"panel": {"figure": "truncated-24-cell"}}, ["generate", "truncated-24-cell"]),
+    ("generate wythoff:B4:1001 (the panel's GROUP:RINGS)",
+     {"panel": {"figure": "wythoff", "parameters": ["B4:1001"]}}, ["generate", "wythoff:B4:1001"]),
+    ("project tesseract --perspective 3 (the panel)",
+     {"panel": {"figure": "tesseract", "options": {"perspective": "3"}}},
+     ["project", "tesseract", "--perspective", "3"]),
+    ("project bitruncated-16-cell --stereographic (the other name, a link)",
+     {"link": "make=bitruncated-16-cell&stereographic"},
+     ["project", "bitruncated-16-cell", "--stereographic"]),
     ("slice tesseract --at q=0 (a cube)", {"link": "make=tesseract&at=q=0"},
      ["slice", "tesseract", "--at", "q=0"]),
     ("slice 24-cell --hyperplane 1,1,0,0:0.5", {"link": "make=24-cell&hyperplane=1,1,0,0:0.5"},
@@ -105,6 +115,11 @@ ROWS = [
 ]
 
 
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
 class Page:
     """The page in one Chromium, served with the import files beside it."""
 
@@ -112,8 +127,7 @@ class Page:
         self.data = data_dir
         self.scratch = scratch
         self.downloads = 0
-        handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=page_dir)
-        handler.log_message = lambda *args: None
+        handler = functools.partial(QuietHandler, directory=page_dir)
         self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
         self.base = "http://127.0.0.1:%d/index.html" % self.server.server_address[1]
