@@ -62,14 +62,14 @@ std::string shortestFloatTextFrom(float f, int first) {
 // generalNotation: snprintf rather than std::to_chars, which WebAssembly's C++ library lacks.
 // For a normal float the six-digit decimals lie more than ten float steps apart, so at most one
 // of them reads back as f, and a shorter decimal that reads back is that one without its
-// trailing zeros: one snprintf and one strtof settle most floats instead of up to six of each.
+// trailing zeros: one snprintf and one read settle most floats instead of up to six of each.
 std::string shortestFloatText(float f) {
     if (std::fabs(f) < FLT_MIN) {
         return shortestFloatTextFrom(f, 1);
     }
     char text[40];
     std::snprintf(text, sizeof text, "%.5e", static_cast<double>(f));
-    if (std::strtof(text, nullptr) != f) {
+    if (readFloat(text) != f) {
         return shortestFloatTextFrom(f, 7);
     }
     int digits = 0;
