@@ -378,9 +378,13 @@ def link_row(page, tool, tessaview, data, scratch):
 
 
 def gifs(page):
-    print("GIFs")
+    print("GIFs and the PNG")
     page.open("?make=tesseract")
     page.shown(0)
+    path = page.save("save-png")
+    r = subprocess.run(["identify", "-format", "%m %W %H\n", path], capture_output=True, text=True)
+    check("the PNG is the view, 800x600", r.returncode == 0 and r.stdout == "PNG 800 600\n",
+          r.stdout + r.stderr)
     for kind, count, frames in (("turn", 4, 5), ("sweep", 3, 3)):
         page.js("document.getElementById('gif-kind').value = %r;"
                 "document.getElementById('gif-count').value = %d" % (kind, count))
