@@ -8,7 +8,10 @@
 #                                  its sample 4D files, which the importer tests read), the
 #                                  window-test tools, and the packaging and manual-page checks
 #   scripts/install-deps.sh web    to build the web page (scripts/build-web.sh) and test it:
-#                                  Emscripten, CMake, Ninja, GoogleTest's sources, Chromium
+#                                  Emscripten, CMake, Ninja, GoogleTest's sources, Chromium,
+#                                  fast_float's headers, and the sources of zlib, libzip and
+#                                  giflib from Debian's archive for Emscripten to compile
+#                                  (scripts/web-libraries.sh, cached)
 #   scripts/install-deps.sh        the same as test
 #
 # Does nothing when they are all present already; uses sudo when not run as root.
@@ -29,7 +32,8 @@ test_packages=(
 )
 
 web_packages=(
-  cmake ninja-build emscripten googletest chromium python3
+  cmake ninja-build emscripten googletest chromium python3 libfast-float-dev
+  dpkg-dev debian-archive-keyring xz-utils bzip2
 )
 
 case "${1:-test}" in
@@ -48,11 +52,17 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# The page's C libraries, compiled by Emscripten from Debian's sources (fetched once, cached).
+if [ "${1:-test}" = web ]; then
+  "$(dirname "$0")/web-libraries.sh"
+fi

@@ -68,6 +68,25 @@ TEST(Numbers, OneRuleTakesWhatStrtodTakesWholeAndNothingAround) {
 }
 
 // A table and an OFF file take the same numbers to the same values and refuse the same ones.
+TEST(Numbers, LongDecimalsReadAsTheNearestDouble) {
+    // Halfway cases, many digits and the smallest normal double, as the compiler reads the same
+    // literals: every library that reads them (strtod, from_chars, fast_float) must agree.
+    const struct {
+        const char* text;
+        double value;
+    } cases[] = {
+        {"9007199254740993", 9007199254740993.0},
+        {"2.2250738585072011e-308", 2.2250738585072011e-308},
+        {"-8.123456789012345678e+03", -8.123456789012345678e+03},
+        {"0.000", 0.0},
+    };
+    for (const auto& c : cases) {
+        double value = 1.0;
+        EXPECT_EQ(readNumber(c.text, value), NumberRead::kNumber) << c.text;
+        EXPECT_EQ(value, c.value) << c.text;
+    }
+}
+
 TEST(Numbers, TablesAndOffFilesReadTheSameText) {
     for (const char* text : {"0x1p3", "+2", ".5", "-0", "1e-310", "1e999", "1e-400", "inf", "1x"}) {
         SCOPED_TRACE(text);

@@ -2,6 +2,7 @@
 // perspective and stereographic views.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -105,6 +106,40 @@ TEST(UniformNames, EveryNameMakesThePublishedFigure) {
 
 // Figures the names do not reach, among them the D4 family, whose members are B4 and F4
 // figures: counts, uniformity and cells.
+// The list a page offers its user: each entry, by either name, is a request generate takes with
+// the parameters the entry describes, and refuses others.
+TEST(FigureKinds, EachIsARequestGenerateTakes) {
+    std::string error;
+    const std::vector<FigureKind> kinds = figureKinds();
+    ASSERT_GT(kinds.size(), 60u);
+    for (const FigureKind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        EXPECT_TRUE(kind.alias.empty() || namesGenerator(kind.alias));
+        if (kind.symbol) {
+            EXPECT_EQ(kind.parameterNames, "GROUP:RINGS");
+            EXPECT_FALSE(checkFigureRequest(kind.name, error));
+            EXPECT_TRUE(checkFigureRequest(kind.name + ":B4:0110", error)) << error;
+            continue;
+        }
+        EXPECT_TRUE(checkFigureRequest(kind.name, error)) << error;
+        if (kind.parameterCount == 0) {
+            EXPECT_TRUE(kind.parameterNames.empty());
+            EXPECT_FALSE(checkFigureRequest(kind.name + ":3", error));
+            continue;
+        }
+        std::string given, beyond;
+        for (int i = 0; i < kind.parameterCount; ++i) {
+            const std::string comma = i > 0 ? "," : "";
+            given += comma + std::to_string(kind.defaults[static_cast<std::size_t>(i)]);
+            beyond += comma + std::to_string(kind.maximum + 1);
+        }
+        EXPECT_EQ(std::count(kind.parameterNames.begin(), kind.parameterNames.end(), ','),
+                  kind.parameterCount - 1);
+        EXPECT_TRUE(checkFigureRequest(kind.name + ":" + given, error)) << error;
+        EXPECT_FALSE(checkFigureRequest(kind.name + ":" + beyond, error));
+    }
+}
+
 TEST(Wythoff, SymbolsAndOtherConstructions) {
     const struct {
         const char* request;

@@ -1,12 +1,14 @@
 // The page: loads a scene into the WebAssembly viewer, hands it the keys, the mouse and touch,
 // shows its console readout in the panel and the browser's console, and draws its picture.
-// Scene files are read by the core in the page's worker (tessaview-worker.js); the viewer
-// itself runs here, so that a key is answered at once even while a large file is read.
+// Scene files are read by the core in the page's worker (tessaview-worker.js), where the tools
+// also make, import and cut figures (tessaview-tools.js); the viewer itself runs here, so that a
+// key is answered at once even while a large file is read.
 //
 // Address parameters: example=NAME opens one of the examples built into the page; scene=PATH
-// opens the two scene files in the folder PATH on the same site; keys=KEYS presses the keys once
-// the scene is loaded; measure=N presses '>' once per frame for N frames and shows the frame
-// rate and CPU time.
+// opens the two scene files in the folder PATH on the same site; make=FIGURE and tessascene's
+// options make a figure (tessaview-tools.js); keys=KEYS presses the keys once the scene is
+// loaded; measure=N presses '>' once per frame for N frames and shows the frame rate and CPU
+// time.
 "use strict";
 
 (function () {
@@ -36,10 +38,15 @@
       this.box.className = kind || "";
       this.bar.hidden = true;
     },
+    // Shows how much of the work is done; without arguments, that work goes on.
     progress(done, total) {
       this.bar.hidden = false;
-      this.bar.max = total;
-      this.bar.value = done;
+      if (total === undefined) {
+        this.bar.removeAttribute("value");
+      } else {
+        this.bar.max = total;
+        this.bar.value = done;
+      }
     },
   };
 
@@ -247,6 +254,8 @@
                                  document.getElementById("console-note"));
   let module = null;
   let worker = null;
+  let outWorker = null;  // a second worker for downloads, started when first needed
+  let tools = null;  // the panel that makes, imports and cuts (tessaview-tools.js)
   let renderer = null;
   let inputs = null;  // the viewer's keys and drags, from the core
   let exampleNames = [];
@@ -255,6 +264,7 @@
   let shown = false;  // a scene is in the viewer
   let pictureDue = false;
   let framePending = false;
+  let sessionKeys = "";  // the keys pressed since the scene was shown (what a link repeats)
 
   function cString(pointer) {
     const heap = module.HEAPU8;
@@ -311,41 +321,74 @@
 
   function pressKey(code) {
     if (!shown) return;
-    module._tv_key(code);
+    if (module._tv_key(code)) {
+      sessionKeys += String.fromCharCode(code);
+      keysChanged();
+    }
     requestFrame();
+  }
+
+  // Tells the tools, at most every half second, that keys were pressed (the address carries
+  // them).
+  let keysTimer = null;
+  function keysChanged() {
+    if (keysTimer !== null) return;
+    keysTimer = setTimeout(() => {
+      keysTimer = null;
+      document.dispatchEvent(new Event("tessaview-keys"));
+    }, 500);
+  }
+
+  // The view's state as bytes (tv_view), for a worker to draw it; null before a scene is shown.
+  function viewBytes() {
+    if (!shown) return null;
+    const at = module._tv_view();
+    return module.HEAPU8.slice(at, at + module._tv_view_size()).buffer;
+  }
+
+  // The canvas as a PNG (a promise of a Blob), drawn afresh for it; null without a picture.
+  function picture() {
+    if (!shown || !renderer) return null;
+    renderer.draw(module, pixelRatio());
+    return new Promise((resolve) => canvas.toBlob(resolve, "image/png"));
   }
 
   // -- Loading ---------------------------------------------------------------------------------
 
-  // Reads a scene in the worker and shows it: what names it in messages ("Example tesseract");
-  // files() gives {figure, affine, note}: the two files (a Blob or an ArrayBuffer, null for a
-  // missing file) and what to say once the scene is shown, or throws an Error that says what
-  // failed. keys are pressed once the scene is in the viewer.
-  async function open(what, files, keys) {
+  // Shows a scene that a job of the worker reads or makes: what names it in messages ("Example
+  // tesseract"); run(handle, stale) runs the job, handing handle its progress and echo, and
+  // resolves with its "done" message ({scene, note}: the records read, and {text, kind} to say
+  // once the scene is shown) or throws an Error that says what failed (null: replaced by a newer
+  // job; stale() tells whether a newer scene was asked for meanwhile). keys are pressed once the
+  // scene is in the viewer. how: {keepCamera: the camera stays where the drags put it,
+  // quietError: a failure is said in the status line only, verb: "reading" by default}.
+  async function open(what, run, keys, how) {
+    how = how || {};
     const mine = ++opening;
-    status.say(what + ": reading…");
+    const stale = () => mine !== opening;
+    status.say(what + ": " + (how.verb || "reading") + "\u2026");
+    // Work that takes longer than half a second shows a progress bar.
+    const slow = setTimeout(() => { if (!stale()) status.progress(); }, 500);
     const transcript = new Transcript();
     let result;
-    let note = null;
     try {
-      const read = await files();
-      if (mine !== opening) return false;  // a newer scene was asked for meanwhile
-      note = read.note || null;
-      result = await worker.run("load", { figure: read.figure, affine: read.affine },
-        (reply) => {
-          if (reply.kind === "echo") {
-            transcript.add(reply.text, reply.lines);
-          } else if (reply.kind === "progress" && reply.total >= (1 << 20)) {
-            const mb = (bytes) => (bytes / 1048576).toFixed(1);
-            status.say(what + ": reading " + mb(reply.done) + " of " + mb(reply.total) + " MB…");
-            status.progress(reply.done, reply.total);
-          }
-        });
+      result = await run((reply) => {
+        if (reply.kind === "echo") {
+          transcript.add(reply.text, reply.lines);
+        } else if (reply.kind === "progress" && reply.total >= (1 << 20) && !stale()) {
+          const mb = (bytes) => (bytes / 1048576).toFixed(1);
+          status.say(what + ": reading " + mb(reply.done) + " of " + mb(reply.total) + " MB\u2026");
+          status.progress(reply.done, reply.total);
+        }
+      }, stale);
+      if (stale()) return false;
     } catch (error) {
-      if (error === null || mine !== opening) return false;  // replaced by a newer request
+      if (error === null || stale()) return false;  // replaced by a newer request
       status.say(what + ": " + error.message, "error");
-      showOverlay(what + ": " + error.message, "error");
+      if (!how.quietError || !shown) showOverlay(what + ": " + error.message, "error");
       return false;
+    } finally {
+      clearTimeout(slow);
     }
     // The scene shown so far hands its last lines to its transcript; the new scene starts in the
     // core and its transcript in the panel. Its first frame, and any key pressed meanwhile, are
@@ -353,15 +396,7 @@
     // its own, keep the page answering.
     if (shown) takeConsole();
     panel.flush();
-    const at = module._malloc(result.scene.byteLength);
-    module.HEAPU8.set(new Uint8Array(result.scene), at);
-    module._tv_show(at);
-    module._free(at);
-    shown = true;
-    for (const key of keys || "") {
-      const code = key.charCodeAt(0);
-      if (code < 256) module._tv_key(code);
-    }
+    showScene(result.scene, keys || "", how.keepCamera, false);
     panel.restart(transcript.pieces, transcript.dropped);
     for (const text of transcript.all) panel.log(text);
     await new Promise((resolve) => setTimeout(resolve, 0));
@@ -369,7 +404,8 @@
     pictureDue = true;
     showFrame();
     panel.flush();
-    if (mine !== opening) {
+    const note = result.note;
+    if (stale()) {
       // A newer request has the status line.
     } else if (note) {
       status.say(note.text, note.kind);
@@ -378,6 +414,32 @@
     }
     document.body.dataset.loaded = String(Number(document.body.dataset.loaded || 0) + 1);
     return true;
+  }
+
+  // Puts the records of a scene (bytes from the worker) into the viewer as the desktop program
+  // starts on its folder, then presses keys (those of them that are characters of one byte);
+  // keepCamera keeps the camera where the drags put it, quiet writes nothing to the console.
+  // The keys become the keys pressed since the scene was shown.
+  function showScene(scene, keys, keepCamera, quiet) {
+    const bytes = [...keys].map((k) => k.charCodeAt(0)).filter((code) => code < 256);
+    const at = module._malloc(scene.byteLength + bytes.length + 1);
+    module.HEAPU8.set(new Uint8Array(scene), at);
+    module.HEAPU8.set(bytes, at + scene.byteLength);
+    module._tv_show(at, at + scene.byteLength, bytes.length, keepCamera ? 1 : 0, quiet ? 1 : 0);
+    module._free(at);
+    sessionKeys = String.fromCharCode(...bytes);
+    shown = true;
+  }
+
+  // Runs the job that reads a scene's two files: files() gives {figure, affine, note}, the files
+  // (a Blob or an ArrayBuffer, null for a missing file) and what to say once they are shown.
+  function filesJob(files) {
+    return async (handle, stale) => {
+      const read = await files();
+      if (stale()) throw null;
+      const reply = await worker.run("load", { figure: read.figure, affine: read.affine }, handle);
+      return Object.assign(reply, { note: read.note || null });
+    };
   }
 
   function showOverlay(message, kind) {
@@ -424,6 +486,7 @@
   }
 
   function openExample(name, keys) {
+    if (tools) tools.forget();
     if (!exampleNames.includes(name)) {
       const message = unknownExample(name);
       status.say(message, "error");
@@ -432,7 +495,7 @@
       return Promise.resolve(false);
     }
     exampleList.value = name;
-    return open("Example " + name, () => exampleFiles(name), keys);
+    return open("Example " + name, filesJob(() => exampleFiles(name)), keys);
   }
 
   // Reads a file of the site: its contents, null when the server has no such file (the viewer
@@ -454,6 +517,7 @@
   // The two files of a folder on the site, as the desktop program reads its folder: the affine
   // file only when the figure file is there.
   function openFolder(path, keys) {
+    if (tools) tools.forget();
     const what = "Scene \u201c" + path + "\u201d";
     const url = siteFolder(path);
     if (fromDisk) {
@@ -471,7 +535,7 @@
       showOverlay(message, "error");
       return Promise.resolve(false);
     }
-    return open(what, async () => {
+    return open(what, filesJob(async () => {
       const figureUrl = new URL(kFigureFile, url).href;
       const affineUrl = new URL(kAffineFile, url).href;
       const figure = await fetchFile(figureUrl);
@@ -483,7 +547,7 @@
           "server answered 404 Not Found); the viewer reads the file as missing, as the " +
           "desktop program does." },
       };
-    }, keys);
+    }), keys);
   }
 
   // The folder at a relative address on this site, with a trailing slash; null for any other.
@@ -498,11 +562,12 @@
     const byName = new Map();
     for (const file of files) byName.set(file.name, file);
     if (byName.size === 0) return Promise.resolve(false);
+    if (tools) tools.forget();
     exampleList.value = "";
     setAddress("");
     const names = [...byName.keys()].join(", ");
     const both = byName.has(kFigureFile) && byName.has(kAffineFile);
-    return open("Your files " + names, async () => {
+    return open("Your files " + names, filesJob(async () => {
       // The worker reads the files themselves.
       const figure = byName.get(kFigureFile) || null;
       const affine = figure === null ? null : byName.get(kAffineFile) || null;
@@ -511,7 +576,7 @@
         note: !both && { kind: "warning", text: "Your files " + names + ": the viewer reads " +
           kFigureFile + " and " + kAffineFile + "; what is not there reads as missing." },
       };
-    }, "");
+    }), "");
   }
 
   function setAddress(query) {
@@ -733,7 +798,14 @@
       event.preventDefault();
       document.body.classList.remove("dragging");
       canvas.focus();
-      openFiles(event.dataTransfer.files);
+      // Scene files are opened; any other file is data to import.
+      const dropped = [...event.dataTransfer.files];
+      if (dropped.length > 0 && tools &&
+          !dropped.some((file) => file.name === kFigureFile || file.name === kAffineFile)) {
+        tools.dropData(dropped[0]);
+      } else {
+        openFiles(dropped);
+      }
     });
     exampleList.addEventListener("change", () => {
       if (!exampleList.value) return;
@@ -802,13 +874,20 @@
       showOverlay("No picture: " + error.message + ". The console and the keys still work.",
                   "error");
     }
+    tools = tessaviewTools({
+      module, worker, status, open, showScene, requestFrame, canvas, setAddress, picture,
+      catalogue: JSON.parse(cString(module._tt_catalogue())),
+      sessionKeys: () => sessionKeys,
+      view: viewBytes,
+      outWorker: () => outWorker || (outWorker = new TessaviewWorker(module)),
+    });
     buildKeys();
     listenKeys();
     listenMouse();
     listenTouch();
     listenLoading();
     exampleNames = window.tessaviewExamples || [];
-    exampleList.appendChild(new Option("(your own files)", ""));
+    exampleList.appendChild(new Option("(none)", ""));
     for (const name of exampleNames) exampleList.appendChild(new Option(name, name));
     document.getElementById("drop-note").hidden = false;
     if (!renderer) overlay.hidden = false;
@@ -822,7 +901,10 @@
     });
 
     const keys = params.get("keys") || "";
-    if (params.has("scene")) {
+    if (params.has("make")) {
+      exampleList.value = "";
+      await tools.openLink(params);
+    } else if (params.has("scene")) {
       exampleList.value = "";
       await openFolder(params.get("scene"), keys);
     } else {

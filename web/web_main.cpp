@@ -19,6 +19,7 @@
 #include "viewer/readout.h"
 #include "viewer/viewer_state.h"
 #include "web/frame_mesh.h"
+#include "web/json_text.h"
 
 // Hands the script a piece of the loader's echo (whole lines, UTF-8 as written) and the progress
 // of a reading; both are Module callbacks the script provides.
@@ -64,6 +65,21 @@ protected:
     }
 };
 ConsoleBuffer console;
+
+// Standard output that goes nowhere.
+class NullBuffer : public std::streambuf {
+protected:
+    int overflow(int c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+// The view as a plain value: the viewer's state and the camera's angles, which the camera class
+// keeps for all cameras.
+struct ViewSnapshot {
+    ViewerState state;
+    float azimuth;
+    float elevation;
+};
 
 // The loader's echo, handed to the script in pieces of about kEchoPiece bytes that end at a line
 // break, so that an echo of any length never sits whole in memory.
@@ -139,17 +155,6 @@ void writeFrame() {
     writeFrameEnd();
 }
 
-// text as a JSON string literal.
-std::string jsonString(const char* text) {
-    std::string out = "\"";
-    for (const char* c = text; *c != '\0'; ++c) {
-        if (*c == '"' || *c == '\\') {
-            out += '\\';
-        }
-        out += *c;
-    }
-    return out + "\"";
-}
 }  // namespace
 
 extern "C" {
@@ -182,25 +187,65 @@ EMSCRIPTEN_KEEPALIVE int tv_scene_size() {
 }
 
 // Starts the viewer afresh on records that tv_load returned (here or in another instance of
-// this module), as the program starts once it has read its folder: start state, first frame.
-EMSCRIPTEN_KEEPALIVE void tv_show(const LoadedScene* scene) {
-    std::cout.rdbuf(&console);
+// this module), as the program starts once it has read its folder: start state, first frame;
+// then presses keyCount keys (character codes) as tv_key does. With keepCamera the camera's
+// place and angles stay where the drags put them. quiet: nothing is written to the console.
+EMSCRIPTEN_KEEPALIVE void tv_show(const LoadedScene* scene, const unsigned char* keys, int keyCount,
+                                  int keepCamera, int quiet) {
+    const OrbitCamera camera = state.camera;
+    const float azimuth = OrbitCamera::azimuth;
+    const float elevation = OrbitCamera::elevation;
+    NullBuffer nothing;
+    std::cout.rdbuf(quiet != 0 ? static_cast<std::streambuf*>(&nothing) : &console);
     state = ViewerState{};
     OrbitCamera::azimuth = 0.0f;
     OrbitCamera::elevation = 0.0f;
     state.globalStep = 0.0f;
     state.camera.setDefaults();
+    if (keepCamera != 0) {
+        state.camera.eye = camera.eye;
+        state.camera.target = camera.target;
+        state.camera.up = camera.up;
+        OrbitCamera::azimuth = azimuth;
+        OrbitCamera::elevation = elevation;
+    }
     state.loadedFigure = scene->figure;
     state.loadedAffines = scene->affines;
     state.projectionVector = scene->projection;
     writeFrame();
+    for (int i = 0; i < keyCount; ++i) {
+        if (handleKey(state, keys[i])) {
+            writeFrame();
+        }
+    }
+    std::cout.rdbuf(&console);
 }
 
 // A key as the desktop's keyboard callback receives it (its character code); writes a frame.
-EMSCRIPTEN_KEEPALIVE void tv_key(int key) {
+// Returns 1 when the key did something (and wrote a frame), else 0.
+EMSCRIPTEN_KEEPALIVE int tv_key(int key) {
     if (handleKey(state, static_cast<unsigned char>(key))) {
         writeFrame();
+        return 1;
     }
+    return 0;
+}
+
+// The whole state of the view (what tv_set_view takes), tv_view_size bytes.
+EMSCRIPTEN_KEEPALIVE const ViewSnapshot* tv_view() {
+    static ViewSnapshot snapshot;
+    snapshot = ViewSnapshot{state, OrbitCamera::azimuth, OrbitCamera::elevation};
+    return &snapshot;
+}
+EMSCRIPTEN_KEEPALIVE int tv_view_size() {
+    return static_cast<int>(sizeof(ViewSnapshot));
+}
+
+// Puts the view in the state tv_view gave (here or in another instance of this module).
+EMSCRIPTEN_KEEPALIVE void tv_set_view(const ViewSnapshot* snapshot) {
+    state = snapshot->state;
+    OrbitCamera::azimuth = snapshot->azimuth;
+    OrbitCamera::elevation = snapshot->elevation;
 }
 
 // A button (0 left, 1 middle, 2 right, 3 and 4 the wheel) pressed or released at pixel (x, y)

@@ -1,18 +1,14 @@
 #include "tessascene/cli/command_line.h"
 
 #include <CLI/CLI.hpp>
-#include <array>
-#include <cfloat>
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <sstream>
 #include <vector>
 
-#include "tessascene/cli/slice_options.h"
 #include "tessascene/figures/generators.h"
-#include "tessascene/figures/numbers.h"
+#include "tessascene/scene_text/scene_options.h"
 #include "tessaview_version.h"
 #include "toolkit/tool_exit.h"
 
@@ -142,8 +138,6 @@ Exit status:
   2  wrong command line
 )";
 
-const char* const kPlanes[6] = {"xy", "xz", "xq", "yz", "yq", "zq"};
-
 // The figures' part of the help: those described in words, then every uniform polychoron by
 // name with its vertices and edges, and whether a figure file holds it.
 std::string figureHelp() {
@@ -159,196 +153,6 @@ std::string figureHelp() {
     return text;
 }
 
-// Splits text at commas.
-std::vector<std::string> splitCommas(const std::string& text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t comma = text.find(','); comma != std::string::npos; comma = text.find(',', start)) {
-        parts.push_back(text.substr(start, comma - start));
-        start = comma + 1;
-    }
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
-// A number that fits a 32-bit float.
-bool parseNumber(const std::string& text, double& value) {
-    return readNumber(text, value) == NumberRead::kNumber && std::isfinite(value) &&
-           std::fabs(value) <= FLT_MAX;
-}
-
-// Exactly count comma-separated numbers.
-bool parseNumbers(const std::string& text, size_t count, std::vector<double>& values) {
-    const std::vector<std::string> parts = splitCommas(text);
-    values.assign(parts.size(), 0.0);
-    if (parts.size() != count) {
-        return false;
-    }
-    for (size_t i = 0; i < count; ++i) {
-        if (!parseNumber(parts[i], values[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The first number in text (parts between commas and colons) that is not 0 and does not fit a
-// 32-bit float as a normal number, or "" when there is none; text that is no number is left to
-// the option's own reader.
-std::string numberBeyondFloat(const std::string& text) {
-    std::string part;
-    for (size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text[i] != ',' && text[i] != ':') {
-            part.push_back(text[i]);
-            continue;
-        }
-        double value = 0.0;
-        const NumberRead read = readNumber(part, value);
-        if (read == NumberRead::kOverflow || read == NumberRead::kUnderflow ||
-            (read == NumberRead::kNumber && value != 0.0 &&
-             !(std::fabs(value) >= FLT_MIN && std::fabs(value) <= FLT_MAX))) {
-            return part;
-        }
-        part.clear();
-    }
-    return "";
-}
-
-// PLANE or PLANE:DEG (the angle optional for a spin, 15 degrees); a reversed plane name
-// negates the angle.
-bool parsePlaneTurn(const std::string& text, bool angleOptional, PlaneTurn& turn) {
-    const size_t colon = text.find(':');
-    const std::string plane = text.substr(0, colon);
-    turn.degrees = 15.0;
-    if (colon == std::string::npos ? !angleOptional
-                                   : !parseNumber(text.substr(colon + 1), turn.degrees)) {
-        return false;
-    }
-    for (int i = 0; i < 6; ++i) {
-        const std::string name = kPlanes[i];
-        if (plane == name || plane == std::string(name.rbegin(), name.rend())) {
-            turn.plane = i;
-            if (plane != name) {
-                turn.degrees = -turn.degrees;
-            }
-            return true;
-        }
-    }
-    return false;
-}
-
-// The readers of option values. Each reads one value into its field and returns "", or returns
-// what is wrong with the value.
-
-std::string readSize(const std::string& text, std::optional<double>& size) {
-    std::vector<double> n;
-    if (text == "keep") {
-        size = 0.0;
-    } else if (parseNumbers(text, 1, n) && n[0] > 0.0) {
-        size = n[0];
-    } else {
-        return "expected a number above 0, or keep";
-    }
-    return "";
-}
-
-std::string readColour(const std::string& text, std::optional<std::array<double, 3>>& colour) {
-    std::vector<double> n;
-    if (!parseNumbers(text, 3, n) ||
-        !(n[0] >= 0 && n[0] <= 1 && n[1] >= 0 && n[1] <= 1 && n[2] >= 0 && n[2] <= 1)) {
-        return "expected R,G,B, each from 0 to 1";
-    }
-    colour = std::array<double, 3>{n[0], n[1], n[2]};
-    return "";
-}
-
-std::string readLineLoop(const std::string& text, int& lineLoop) {
-    long long mode = -1;
-    if (readWholeNumber(text, mode) != NumberRead::kNumber ||
-        (mode != kLineLoopOpen && mode != kLineLoopClosed && mode != kLineLoopPoints)) {
-        return "expected 0, 1 or 3";
-    }
-    lineLoop = static_cast<int>(mode);
-    return "";
-}
-
-std::string readProjection(const std::string& text, Vertex4& projection) {
-    // q must stay non-zero also once rounded to a float.
-    std::vector<double> n;
-    if (!parseNumbers(text, 4, n) || static_cast<float>(n[3]) == 0.0f) {
-        return "expected X,Y,Z,Q with Q not 0";
-    }
-    projection = {n[0], n[1], n[2], n[3]};
-    return "";
-}
-
-std::string readScale(const std::string& text, std::optional<double>& scale) {
-    std::vector<double> n;
-    if (!parseNumbers(text, 1, n)) {
-        return "expected a number";
-    }
-    scale = n[0];
-    return "";
-}
-
-std::string readRotation(const std::string& text, std::vector<PlaneTurn>& rotations) {
-    PlaneTurn turn;
-    if (!parsePlaneTurn(text, false, turn)) {
-        return "expected PLANE:DEG with PLANE one of xy xz xq yz yq zq";
-    }
-    rotations.push_back(turn);
-    return "";
-}
-
-std::string readSpin(const std::string& text, std::optional<std::vector<PlaneTurn>>& spins) {
-    PlaneTurn turn;
-    if (text != "none" && !parsePlaneTurn(text, true, turn)) {
-        return "expected PLANE[:DEG] with PLANE one of xy xz xq yz yq zq";
-    }
-    if (!spins) {
-        spins.emplace();  // the first --spin replaces the default spin
-    }
-    if (text != "none") {
-        spins->push_back(turn);
-    }
-    return "";
-}
-
-std::string readEye(const std::string& text, ProjectOptions& project) {
-    std::vector<double> n;
-    if (!parseNumbers(text, 1, n) || !(n[0] > 0.0)) {
-        return "expected a distance above 0";
-    }
-    project.perspective = true;
-    project.eye = n[0];
-    return "";
-}
-
-std::string readColumns(const std::string& text, std::vector<std::string>& columns) {
-    const std::vector<std::string> c = splitCommas(text);
-    if (c.size() != 4 || c[0].empty() || c[1].empty() || c[2].empty() || c[3].empty()) {
-        return "expected four column names or numbers, A,B,C,D";
-    }
-    columns = c;
-    return "";
-}
-
-// A reader of any text but the empty one.
-auto nonEmpty(const char* expected) {
-    return [expected](const std::string& text, std::string& field) {
-        field = text;
-        return text.empty() ? std::string("expected ") + expected : std::string();
-    };
-}
-
-// A reader of --at, --hyperplane or --sweep into the slice options.
-auto sliceOption(const char* option) {
-    return [option](const std::string& text, SliceOptions& slice) {
-        std::string problem;
-        return parseSliceOption(option, text, slice, problem) ? std::string() : problem;
-    };
-}
-
 // How an option reaches the options record: it is added to app, bound to its field of options.
 using Binding = std::function<CLI::Option*(CLI::App& app, const std::string& names,
                                            const std::string& help, Options& options)>;
@@ -358,58 +162,41 @@ std::string longName(const std::string& names) {
     return names.substr(names.rfind(',') + 1);
 }
 
-// Adds an option with a value, read by read into target as each value is given. A bad value is
-// "bad value 'V' for NAME: what is wrong", with a number beyond the range of a float named first
-// when checkNumbers is set.
-template <typename T, typename Read>
-CLI::Option* addValued(CLI::App& app, const std::string& names, const std::string& help, T& target,
-                       Read read, bool checkNumbers) {
-    const std::string name = longName(names);
-    return app.add_option(names, CLI::callback_t(), help)
-        ->each([&target, read, checkNumbers, name](const std::string& text) {
-            const std::string beyond = checkNumbers ? numberBeyondFloat(text) : std::string();
-            const std::string problem =
-                beyond.empty() ? read(text, target)
-                               : beyond +
-                                     " is not 0 and does not fit a 32-bit float as a normal "
-                                     "number (about 1.2e-38 to 3.4e+38 in size)";
-            if (!problem.empty()) {
-                throw CLI::ValidationError("bad value '" + text + "' for " + name + ": " + problem);
-            }
-        });
-}
-
-// An option with one value, read by read into field(options); the last one given stays.
-template <typename Field, typename Read>
-Binding valued(Field field, Read read) {
-    return [field, read](CLI::App& app, const std::string& names, const std::string& help,
-                         Options& options) {
-        return addValued(app, names, help, field(options), read, true);
-    };
-}
-
-// An option that may be given several times, and take several values each time, each read by
-// read into field(options) in order.
-template <typename Field, typename Read>
-Binding repeated(Field field, Read read) {
-    return [field, read](CLI::App& app, const std::string& names, const std::string& help,
-                         Options& options) {
-        return addValued(app, names, help, field(options), read, true)
-            ->expected(1, -1)
-            ->allow_extra_args();
-    };
+// An option of the scene (scene_text/scene_options.h), read by its reader there as each value is
+// given; one that may be repeated may also take several values each time.
+Binding scene(const char* name) {
+    return
+        [name](CLI::App& app, const std::string& names, const std::string& help, Options& options) {
+            const SceneOption& option = *findSceneOption(name);
+            CLI::Option* added = app.add_option(names, CLI::callback_t(), help)
+                                     ->each([&options, &option](const std::string& text) {
+                                         const std::string problem =
+                                             readSceneOption(option, text, options);
+                                         if (!problem.empty()) {
+                                             throw CLI::ValidationError(problem);
+                                         }
+                                     });
+            return option.repeatable ? added->expected(1, -1)->allow_extra_args() : added;
+        };
 }
 
 // An option whose value is a folder's name: any text but the empty one.
-template <typename Field>
-Binding folder(Field field) {
-    return [field](CLI::App& app, const std::string& names, const std::string& help,
-                   Options& options) {
-        return addValued(app, names, help, field(options), nonEmpty("a folder"), false);
+Binding folder(std::string Options::*member) {
+    return [member](CLI::App& app, const std::string& names, const std::string& help,
+                    Options& options) {
+        const std::string name = longName(names);
+        std::string& target = options.*member;
+        return app.add_option(names, CLI::callback_t(), help)
+            ->each([&target, name](const std::string& text) {
+                target = text;
+                if (text.empty()) {
+                    throw CLI::ValidationError("bad value '' for " + name + ": expected a folder");
+                }
+            });
     };
 }
 
-// A field of the options record, for valued: member, or the field inner of member.
+// A field of the options record, for flag: member, or the field inner of member.
 template <typename T, typename Record>
 auto field(T Record::*member) {
     return [member](Options& options) -> T& { return options.*member; };
@@ -447,7 +234,7 @@ const char* const kTables = "Options for point tables (import, slice and project
 const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> rows = {
         {"-o,--output", "DIR", kAll, "folder for the two files, created when missing (default: .)",
-         folder(field(&Options::output))},
+         folder(&Options::output)},
         {"--force", "", kAll,
          "replace scene files already in the folder; without it a folder\n"
          "that holds either file is refused",
@@ -456,48 +243,45 @@ const std::vector<OptionRow>& optionTable() {
          "scale the figure about the origin so that its farthest vertex lies\n"
          "at distance R (default: a size that suits the figure, 2 for an\n"
          "import); keep leaves the coordinates as they are",
-         valued(field(&Options::size), readSize)},
+         scene("--size")},
         {"--center", "", kAll,
          "first move the centre of the figure's bounding box to the origin\n"
          "(always done for a point table unless --size keep is given)",
          flag(field(&Options::center))},
         {"--color", "R,G,B", kAll, "colour of the figure, each component from 0 to 1",
-         valued(field(&Options::colour), readColour)},
+         scene("--color")},
         {"--line-loop", "0|1|3", kAll,
          "how the viewer draws the polylines:\n"
          "  0  open polylines (default)\n"
          "  1  closed loops; every vertex needs an even number of edges\n"
          "  3  the vertices as points (also vertices without edges)",
-         valued(field(&Options::lineLoop), readLineLoop)},
+         scene("--line-loop")},
         {"--projection", "X,Y,Z,Q", kAll,
-         "the projection vector; Q must not be 0 (default 0.4,-0.3,0.2,1)",
-         valued(field(&Options::projection), readProjection)},
-        {"--scale", "F", kAll, "a fixed scaling by F (transform type 1)",
-         valued(field(&Options::scale), readScale)},
+         "the projection vector; Q must not be 0 (default 0.4,-0.3,0.2,1)", scene("--projection")},
+        {"--scale", "F", kAll, "a fixed scaling by F (transform type 1)", scene("--scale")},
         {"--rotate", "PLANE:DEG", kAll, "a fixed rotation by DEG degrees (type 3); may be repeated",
-         repeated(field(&Options::rotations), readRotation)},
+         scene("--rotate")},
         {"--spin", "PLANE[:DEG]", kAll,
          "a rotation by DEG degrees per global step (type 6), which the keys\n"
          "> and < animate (default DEG 15); may be repeated. Without any\n"
          "--spin the figure spins in xq by 15 degrees (a view of project in\n"
          "xz); --spin none spins nothing",
-         repeated(field(&Options::spins), readSpin)},
+         scene("--spin")},
         {"--at", "AXIS=C", kCut,
          "cut with the hyperplane AXIS = C, AXIS one of x y z q; C is measured\n"
          "in the coordinates the figure is written in, after --size",
-         repeated(field(&Options::slice), sliceOption("--at"))},
+         scene("--at")},
         {"--hyperplane", "NX,NY,NZ,NQ:C", kCut,
-         "cut with the hyperplane of the points P with N.P = C, N not 0",
-         repeated(field(&Options::slice), sliceOption("--hyperplane"))},
+         "cut with the hyperplane of the points P with N.P = C, N not 0", scene("--hyperplane")},
         {"--sweep", "N", kCut,
          "N cuts (1 to 1000) evenly spaced strictly inside the figure along\n"
          "the direction of --at AXIS or --hyperplane NX,NY,NZ,NQ given without\n"
          "C (default: q), one scene folder each: DIR/000, DIR/001, ...",
-         valued(field(&Options::slice), sliceOption("--sweep"))},
+         scene("--sweep")},
         {"--perspective", "D", kViews,
          "the view from the eye at (0, 0, 0, D), D above the figure's largest q,\n"
          "in the coordinates the figure is written in, after --size",
-         valued(field(&Options::project), readEye)},
+         scene("--perspective")},
         {"--stereographic", "", kViews,
          "the stereographic projection from the pole of the 3-sphere through\n"
          "the farthest vertex; edges become circular arcs",
@@ -506,13 +290,11 @@ const std::vector<OptionRow>& optionTable() {
          "the columns of x, y, z and q, by header name or number from 1\n"
          "(default: those named x, y, z and q or w, else the first four\n"
          "columns that hold numbers after an index column)",
-         valued(field(&Options::table, &TableOptions::columns), readColumns)},
+         scene("--columns")},
         {"--group", "COLUMN", kTables, "start a new polyline wherever this column's value changes",
-         valued(field(&Options::table, &TableOptions::group), nonEmpty("a column name or number"))},
+         scene("--group")},
         {"--array", "NAME", kTables,
-         "the array of an .npz archive (default: its only one, or arr_0)",
-         valued(field(&Options::table, &TableOptions::array),
-                nonEmpty("the name of an array in an .npz archive"))},
+         "the array of an .npz archive (default: its only one, or arr_0)", scene("--array")},
         {"--no-simplify", "", kTables, "refuse data that does not fit instead of simplifying it",
          flag(field(&Options::noSimplify))},
     };
@@ -652,27 +434,9 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     }
 
     // Options that belong to other commands, and the figure's name.
-    if (options.command == Command::kGenerate &&
-        (!options.table.columns.empty() || !options.table.group.empty() ||
-         !options.table.array.empty() || options.noSimplify)) {
-        usage("--columns, --group, --array and --no-simplify are for imported point tables");
-    }
     std::string error;
-    if (!checkSliceOptions(options.command == Command::kSlice, options.slice, error)) {
-        usage(error);
-    }
-    const ProjectOptions& project = options.project;
-    const bool projecting = project.perspective || project.stereographic;
-    if (options.command != Command::kProject && projecting) {
-        usage("--perspective and --stereographic are for the project command");
-    }
-    if (options.command == Command::kProject && project.perspective == project.stereographic) {
-        usage(projecting ? "give project one of --perspective D and --stereographic"
-                         : "project needs --perspective D or --stereographic");
-    }
-    const bool sourced = options.command == Command::kSlice || options.command == Command::kProject;
-    if ((options.command == Command::kGenerate || (sourced && namesGenerator(options.operand))) &&
-        !checkFigureRequest(options.operand, error)) {
+    if (!checkSceneRequest(options.command, options.operand,
+                           generatesFigure(options.command, options.operand), options, error)) {
         usage(error);
     }
     return result;

@@ -4,11 +4,9 @@
 
 #include <string>
 
-#include "tessascene/scene_text/scene_parameters.h"
+#include "tessascene/scene_text/scene_options.h"
 
 namespace tessascene {
-
-enum class Command { kGenerate, kImport, kSlice, kProject };
 
 // The command line as one record: the command and its operand, where the scene goes, and the
 // scene's parameter record, one field an option.

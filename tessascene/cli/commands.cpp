@@ -29,8 +29,7 @@ namespace {
 SceneSource sourceOf(const Options& options) {
     SceneSource source;
     std::string error;
-    const bool sourced = options.command == Command::kSlice || options.command == Command::kProject;
-    if (options.command == Command::kGenerate || (sourced && namesGenerator(options.operand))) {
+    if (generatesFigure(options.command, options.operand)) {
         if (!generatedSource(options.operand, source, error)) {
             throw toolkit::ToolError(toolkit::kExitUsage, error);
         }

@@ -59,6 +59,7 @@ struct ParameterRule {
     std::array<int, 2> defaults{};  // of the whole numbers
     int minimum = 0;                // of each whole number
     int maximum = 0;                // of each: keeps a typo from exhausting memory
+    const char* names = "";         // as the help writes them, "P,Q"
 };
 
 // A request's parameters as read.
@@ -160,20 +161,20 @@ const std::vector<Generator>& generators() {
         {"120-cell",       "",       kH4Look, fixed(makeOneTwentyCell)},
         {"600-cell",       "",       {2.2, {0.0, 0.5, 0.5}}, fixed(makeSixHundredCell)},
         {"duoprism",       "",       {1.8, {0.55, 0.45, 0.0}}, numbered(makeDuoprism), unlisted,
-         {kNumbers, 2, {5, 7}, 3, 1000}},
+         {kNumbers, 2, {5, 7}, 3, 1000, "P,Q"}},
         {"clifford-torus", "",       {1.8, {0.8, 0.1, 0.4}}, numbered(makeCliffordTorus), unlisted,
-         {kNumbers, 2, {16, 16}, 3, 1000}},
+         {kNumbers, 2, {16, 16}, 3, 1000, "M,N"}},
         {"3-sphere",       "",       {1.8, {0.25, 0.25, 0.45}},
          [](const Request& r) {
              return Polychoron{makeHopfCircles(r.numbers[0], r.numbers[1], 40), {}};
          },
-         unlisted, {kNumbers, 2, {2, 8}, 1, 90}},
+         unlisted, {kNumbers, 2, {2, 8}, 1, 90, "RINGS,CIRCLES"}},
         {"wythoff",        "",       kA4Look,
          [](const Request& r) { return makeWythoffPolytope(r.symbol); },
-         unlisted, {ParameterKind::kWythoffSymbol}},
+         unlisted, {ParameterKind::kWythoffSymbol, 0, {}, 0, 0, "GROUP:RINGS"}},
         {"antiprism-prism", "",      kPrismLook,
          [](const Request& r) { return makePrism(makeAntiprism(r.numbers[0])); },
-         unlisted, {kNumbers, 1, {5, 0}, 3, 1000}},
+         unlisted, {kNumbers, 1, {5, 0}, 3, 1000, "N"}},
 
         {"rectified-5-cell",         "", kA4Look, wythoff(kA4, "0100"), {10, 30}},
         {"truncated-5-cell",         "", kA4Look, wythoff(kA4, "1100"), {20, 40}},
@@ -348,6 +349,18 @@ bool generateFigure(const std::string& request, GeneratedFigure& figure, std::st
     figure = GeneratedFigure{std::move(made.graph), std::move(made.cells), look.size, look.colour};
     clearRoundingNoise(figure.graph.vertices);
     return true;
+}
+
+std::vector<FigureKind> figureKinds() {
+    std::vector<FigureKind> kinds;
+    for (const Generator& g : generators()) {
+        const ParameterRule& rule = g.parameters;
+        kinds.push_back({g.name, g.alias, rule.names,
+                         rule.kind == ParameterKind::kWholeNumbers ? rule.count : 0,
+                         rule.kind == ParameterKind::kWythoffSymbol, rule.defaults, rule.minimum,
+                         rule.maximum, g.published.fits});
+    }
+    return kinds;
 }
 
 std::vector<UniformListing> uniformListings() {

@@ -19,6 +19,23 @@ struct GeneratedFigure {
     std::array<double, 3> colour = {1.0, 1.0, 1.0};
 };
 
+// A figure generate knows, as a program that offers them lists it (the web page's menu).
+struct FigureKind {
+    std::string name;
+    std::string alias;              // the figure's other name, or ""
+    std::string parameterNames;     // after NAME: as the help writes them ("P,Q", "GROUP:RINGS");
+                                    // empty without parameters
+    int parameterCount = 0;         // whole numbers after NAME:, separated by commas: 0, 1 or 2
+    bool symbol = false;            // NAME:GROUP:RINGS, which must be given (no whole numbers)
+    std::array<int, 2> defaults{};  // of the whole numbers
+    int minimum = 0;                // of each whole number
+    int maximum = 0;                // of each whole number
+    bool fits = true;               // whether a figure file holds it with its defaults
+};
+
+// Every figure generate knows, in the table's order.
+std::vector<FigureKind> figureKinds();
+
 // Whether source (NAME or NAME:PARAMETERS) names a figure generate knows; slice and project
 // generate such a source and import any other.
 bool namesGenerator(const std::string& source);

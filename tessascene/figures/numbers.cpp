@@ -4,8 +4,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <system_error>
+
+#if !defined(__cpp_lib_to_chars) && __has_include(<fast_float/fast_float.h>)
+#include <fast_float/fast_float.h>
+#define TESSASCENE_FAST_FLOAT 1
+#endif
 
 namespace tessascene {
 
@@ -16,10 +22,18 @@ NumberRead readNumber(std::string_view text, double& value) {
 #if defined(__cpp_lib_to_chars)
     // from_chars reads a plain decimal number to the same nearest double as strtod, several
     // times faster; strtod takes what it leaves (a sign '+', hexadecimal, an out-of-range value).
-    // Standard libraries without floating-point from_chars (Emscripten's) take strtod alone.
     const char* const end = text.data() + text.size();
     const auto [last, status] = std::from_chars(text.data(), end, value);
     if (last == end && status == std::errc()) {
+        return NumberRead::kNumber;
+    }
+#elif defined(TESSASCENE_FAST_FLOAT)
+    // A standard library without floating-point from_chars (the web page's) has fast_float do
+    // the same: the nearest double, as strtod finds it. It does not report a value out of
+    // range, so zeros and infinities are left to strtod, which tells them from one.
+    const char* const end = text.data() + text.size();
+    const auto [last, status] = fast_float::from_chars(text.data(), end, value);
+    if (last == end && status == std::errc() && std::isfinite(value) && value != 0.0) {
         return NumberRead::kNumber;
     }
 #endif
@@ -62,6 +76,20 @@ NumberRead readWholeNumber(std::string_view text, long long& value) {
     }
     value = static_cast<long long>(number);
     return NumberRead::kNumber;
+}
+
+float readFloat(const char* text) {
+#if defined(TESSASCENE_FAST_FLOAT)
+    // fast_float gives the nearest float as strtof does; zeros and infinities are left to strtof
+    // (fast_float does not report a value out of range).
+    const char* const end = text + std::strlen(text);
+    float value = 0.0f;
+    const auto [last, status] = fast_float::from_chars(text, end, value);
+    if (last == end && status == std::errc() && std::isfinite(value) && value != 0.0f) {
+        return value;
+    }
+#endif
+    return std::strtof(text, nullptr);
 }
 
 std::string numberText(double value) {

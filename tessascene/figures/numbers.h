@@ -29,6 +29,10 @@ NumberRead readNumber(std::string_view text, double& value);
 // long long; kNotANumber for a fraction (kUnderflow among them), an infinity or a NaN.
 NumberRead readWholeNumber(std::string_view text, long long& value);
 
+// text, which strtof reads whole as a finite number, read as strtof reads it: the nearest
+// 32-bit float. Faster than strtof where the C library's is slow (the web page's).
+float readFloat(const char* text);
+
 // A number as a message shows it: six significant digits, as a C++ stream writes a double.
 std::string numberText(double value);
 

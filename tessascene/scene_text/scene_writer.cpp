@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "scene/scene_format.h"
+#include "tessascene/figures/numbers.h"
 
 namespace tessascene {
 
@@ -36,7 +37,7 @@ std::string shortestFloatTextFrom(float f, int first) {
     char text[40];
     for (int digits = first;; ++digits) {
         std::snprintf(text, sizeof text, "%.*e", digits - 1, static_cast<double>(f));
-        if (digits == 9 || std::strtof(text, nullptr) == f) {
+        if (digits == 9 || readFloat(text) == f) {
             return generalNotation(std::strtod(text, nullptr), digits);
         }
         if (powerOfTwo) {
@@ -50,7 +51,7 @@ std::string shortestFloatTextFrom(float f, int first) {
             const long long m = std::stoll(mantissa);
             std::snprintf(text, sizeof text, "%llde%d", m + (m < 0 ? -1 : 1),
                           std::atoi(std::strchr(text, 'e') + 1) - (digits - 1));
-            if (std::strtof(text, nullptr) == f) {
+            if (readFloat(text) == f) {
                 return generalNotation(std::strtod(text, nullptr), digits);
             }
         }
@@ -61,14 +62,14 @@ std::string shortestFloatTextFrom(float f, int first) {
 // generalNotation: snprintf rather than std::to_chars, which WebAssembly's C++ library lacks.
 // For a normal float the six-digit decimals lie more than ten float steps apart, so at most one
 // of them reads back as f, and a shorter decimal that reads back is that one without its
-// trailing zeros: one snprintf and one strtof settle most floats instead of up to six of each.
+// trailing zeros: one snprintf and one read settle most floats instead of up to six of each.
 std::string shortestFloatText(float f) {
     if (std::fabs(f) < FLT_MIN) {
         return shortestFloatTextFrom(f, 1);
     }
     char text[40];
     std::snprintf(text, sizeof text, "%.5e", static_cast<double>(f));
-    if (std::strtof(text, nullptr) != f) {
+    if (readFloat(text) != f) {
         return shortestFloatTextFrom(f, 7);
     }
     int digits = 0;

@@ -128,8 +128,11 @@ bool makeScene(SceneSource& source, const SceneParameters& parameters,
 
 bool makeCuts(SceneSource& source, const SceneParameters& parameters, MadeCuts& cuts,
               std::string& error) {
+    return placeForCuts(source, parameters, error) && cutPlaced(source, parameters, cuts, error);
+}
+
+bool placeForCuts(SceneSource& source, const SceneParameters& parameters, std::string& error) {
     const double size = parameters.size.value_or(source.size);
-    const std::array<double, 3> colour = parameters.colour.value_or(source.colour);
     EdgeGraph& figure = source.graph;
     if (source.isTable) {
         figure = graphFromPaths(source.table.paths, parameters.lineLoop == kLineLoopClosed);
@@ -142,7 +145,13 @@ bool makeCuts(SceneSource& source, const SceneParameters& parameters, MadeCuts& 
         error = "the figure has no vertices to cut";
         return false;
     }
+    return true;
+}
 
+bool cutPlaced(const SceneSource& placed, const SceneParameters& parameters, MadeCuts& cuts,
+               std::string& error) {
+    const EdgeGraph& figure = placed.graph;
+    const std::array<double, 3> colour = parameters.colour.value_or(placed.colour);
     const SliceOptions& slice = parameters.slice;
     const Extent extent = extentAlong(figure, slice.plane.normal);
     const double tolerance = onPlaneTolerance(figure, slice.plane.normal);

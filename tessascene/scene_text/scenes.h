@@ -64,9 +64,19 @@ struct MadeCuts {
 
 // Cuts source, placed and scaled as makeScene would place it, by the hyperplane or the sweep of
 // parameters.slice. false with a one-line error when the hyperplane misses the figure or a cut
-// cannot be laid out or written.
+// cannot be laid out or written. The same as placeForCuts, then cutPlaced.
 bool makeCuts(SceneSource& source, const SceneParameters& parameters, MadeCuts& cuts,
               std::string& error);
+
+// The first step of makeCuts: places source's figure in source.graph (a point table's polylines
+// become its edges). A program that cuts one figure many times places it once. false with a
+// one-line error when there is nothing to cut.
+bool placeForCuts(SceneSource& source, const SceneParameters& parameters, std::string& error);
+
+// The second step: the cuts of a source placed by placeForCuts with the same size, centring and
+// line-loop mode (the other parameters may differ).
+bool cutPlaced(const SceneSource& placed, const SceneParameters& parameters, MadeCuts& cuts,
+               std::string& error);
 
 // The name of sweep folder number index (from 0): three digits, "000" to "999".
 std::string sweepFolderName(int index);

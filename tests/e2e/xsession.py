@@ -114,6 +114,40 @@ def stop(p):
             pass
 
 
+def spawn_xvfb():
+    """Starts a private X server; returns it and its display."""
+    rfd, wfd = os.pipe()
+    server = None
+    try:
+        # -noreset: by default the server resets when its last client leaves, and a
+        # client connecting during the reset fails to open the display.
+        server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(wfd), "-screen", "0",
+             "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp", "-noreset"],
+            pass_fds=(wfd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, start_new_session=True)
+        os.close(wfd)
+        wfd = -1
+        got = b""
+        deadline = time.monotonic() + WAIT
+        while not got.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([rfd], [], [], left)[0]:
+                raise Failure("Xvfb did not report its display")
+            chunk = os.read(rfd, 64)
+            if not chunk:
+                raise Failure("Xvfb ended before reporting its display")
+            got += chunk
+        return server, ":" + got.decode().strip()
+    except BaseException:
+        stop(server)
+        raise
+    finally:
+        os.close(rfd)
+        if wfd >= 0:
+            os.close(wfd)
+
+
 class Run:
     """The program in its own X server. With poll_console the program writes its console into a
     file that is read every 20 ms instead of a pipe read as it comes: far fewer wake-ups beside
@@ -180,36 +214,7 @@ class Run:
             raise Failure("Xvfb on %s cannot be reached" % self.display)
 
     def _spawn_xvfb(self):
-        rfd, wfd = os.pipe()
-        server = None
-        try:
-            # -noreset: by default the server resets when its last client leaves, and a
-            # client connecting during the reset fails to open the display.
-            server = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(wfd), "-screen", "0",
-                 "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp", "-noreset"],
-                pass_fds=(wfd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                stderr=subprocess.DEVNULL, start_new_session=True)
-            os.close(wfd)
-            wfd = -1
-            got = b""
-            deadline = time.monotonic() + WAIT
-            while not got.endswith(b"\n"):
-                left = deadline - time.monotonic()
-                if left <= 0 or not select.select([rfd], [], [], left)[0]:
-                    raise Failure("Xvfb did not report its display")
-                chunk = os.read(rfd, 64)
-                if not chunk:
-                    raise Failure("Xvfb ended before reporting its display")
-                got += chunk
-            return server, ":" + got.decode().strip()
-        except BaseException:
-            stop(server)
-            raise
-        finally:
-            os.close(rfd)
-            if wfd >= 0:
-                os.close(wfd)
+        return spawn_xvfb()
 
     @staticmethod
     def _reachable(display):
@@ -445,3 +450,43 @@ def rss_kib(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1])
     raise Failure("no VmRSS for process %d" % pid)
+
+
+def first_frames(exe, folders):
+    """The console of the program started in each folder, up to the end of its first frame, as
+    bytes: one program after the other in one private X server. (Programs started together in
+    one server now and then never drew their first window.)"""
+    server, display = spawn_xvfb()
+    results = {}
+    try:
+        if not Run._reachable(display):
+            raise Failure("Xvfb on %s cannot be reached" % display)
+        env = dict(os.environ, DISPLAY=display)
+        env.pop("XAUTHORITY", None)
+        end = ("\n" + FRAME_END + "\n").encode()
+        for folder in folders:
+            proc = subprocess.Popen([exe], cwd=folder, env=env, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                    start_new_session=True)
+            try:
+                got = bytearray()
+                deadline = time.monotonic() + 3 * WAIT
+                fd = proc.stdout.fileno()
+                while end not in got:
+                    left = deadline - time.monotonic()
+                    if left <= 0 or not select.select([fd], [], [], left)[0]:
+                        raise Failure("no first frame from the program in %s (%r)"
+                                      % (folder, bytes(got[-200:])))
+                    chunk = os.read(fd, 65536)
+                    if not chunk:
+                        raise Failure("the program in %s ended before its first frame: %r"
+                                      % (folder, proc.stderr.read()[-300:]))
+                    got += chunk
+                results[folder] = bytes(got[:got.index(end) + len(end)])
+            finally:
+                stop(proc)
+                proc.stdout.close()
+                proc.stderr.close()
+    finally:
+        stop(server)
+    return results

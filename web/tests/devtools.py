@@ -49,10 +49,11 @@ class Devtools:
         self.call("Emulation.setDeviceMetricsOverride", width=width, height=height,
                   deviceScaleFactor=1, mobile=False)
 
-    def call(self, method, **params):
+    def call(self, method, browser=False, **params):
+        """Calls method on the page, or on the browser itself when browser is set."""
         self.next_id += 1
         message = {"id": self.next_id, "method": method, "params": params}
-        if self.session:
+        if self.session and not browser:
             message["sessionId"] = self.session
         os.write(self.to_browser[1], json.dumps(message).encode() + b"\0")
         while True:
@@ -76,7 +77,9 @@ class Devtools:
         result = self.call("Runtime.evaluate", expression=expression, awaitPromise=True,
                            returnByValue=True)
         if "exceptionDetails" in result:
-            raise Failure("script failed: %s" % result["exceptionDetails"].get("text"))
+            details = result["exceptionDetails"]
+            raise Failure("script failed: %s" % (details.get("exception", {}).get("description")
+                                                 or details.get("text")))
         return result["result"].get("value")
 
     def wait_for(self, expression, what, timeout=30.0):
@@ -129,6 +132,11 @@ class Devtools:
         data = self.call("Page.captureScreenshot", **params)["data"]
         with open(path, "wb") as f:
             f.write(base64.b64decode(data))
+
+    def downloads(self, folder):
+        """Downloads from now on go into folder, under their own names."""
+        self.call("Browser.setDownloadBehavior", browser=True, behavior="allow",
+                  downloadPath=folder)
 
     def close(self):
         for sig in (signal.SIGTERM, signal.SIGKILL):

@@ -29,8 +29,22 @@ import threading
 
 CAPACITY = 90
 PAGE_FILES = ("index.html", "favicon.svg", "tessaview-page.css", "tessaview-page.js",
-              "tessaview-worker.js", "tessaview-renderer.js", "tessaview-examples.js",
-              "tessaview.js")
+              "tessaview-tools.js", "tessaview-worker.js", "tessaview-renderer.js",
+              "tessaview-examples.js", "tessaview.js")
+
+
+def gzipped(path):
+    with open(path, "rb") as f:
+        return len(gzip.compress(f.read(), 9))
+
+
+def page_sizes(page):
+    """The gzip -9 size in bytes of each of the page's own files; prints them and the total."""
+    sizes = {name: gzipped(os.path.join(page, name)) for name in PAGE_FILES}
+    print("Page files, gzip -9: " + ", ".join("%s %.1f KB" % (n, s / 1024)
+                                             for n, s in sizes.items()))
+    print("Total: %.1f KB" % (sum(sizes.values()) / 1024))
+    return sizes
 
 
 def full_scene():
@@ -103,14 +117,7 @@ def main():
     parser.add_argument("--max-kb", type=float)
     args = parser.parse_args()
 
-    def gzipped(path):
-        with open(path, "rb") as f:
-            return len(gzip.compress(f.read(), 9))
-
-    sizes = {name: gzipped(os.path.join(args.page, name)) for name in PAGE_FILES}
-    total_kb = sum(sizes.values()) / 1024
-    print("Page files, gzip -9: " + ", ".join("%s %.1f KB" % (n, s / 1024) for n, s in sizes.items()))
-    print("Total: %.1f KB" % total_kb)
+    total_kb = sum(page_sizes(args.page).values()) / 1024
     examples = os.path.join(args.page, "examples")
     example_kb = sum(gzipped(os.path.join(examples, n)) for n in os.listdir(examples)) / 1024
     print("The examples (each loaded when chosen), gzip -9: %.1f KB" % example_kb)

@@ -1,4 +1,4 @@
-#include "tessascene/cli/slice_options.h"
+#include "tessascene/scene_text/slice_options.h"
 
 #include <cfloat>
 #include <cmath>

@@ -1,5 +1,5 @@
-// The slice command's options on the command line: --at, --hyperplane and --sweep, read into the
-// parameter record's slice options and checked once the whole command line is read.
+// The slice command's options: --at, --hyperplane and --sweep, read from their text into the
+// parameter record's slice options and checked once every option is read.
 #pragma once
 
 #include <string>
