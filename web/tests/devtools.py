@@ -159,3 +159,28 @@ class Devtools:
 
     def __exit__(self, *exc):
         self.close()
+
+
+def watch_tasks_and_keys(panel):
+    """A script that collects, from when it runs, the page's long tasks (window.longTasks, in ms)
+    and the answer to each key press (window.keyTimes, in ms): the time until a frame at a global
+    step above 0 reaches the console element panel (a JavaScript expression)."""
+    return """(() => {
+    window.longTasks = [];
+    new PerformanceObserver((list) => {
+        for (const e of list.getEntries()) longTasks.push(Math.round(e.duration));
+    }).observe({type: 'longtask'});
+    window.keyTimes = [];
+    const pressed = [];
+    addEventListener('keydown', () => pressed.push(performance.now()), true);
+    new MutationObserver((records) => {
+        const now = performance.now();
+        for (const record of records) {
+            for (const node of record.addedNodes) {
+                for (const f of node.textContent.match(/^GLOBAL STEP [1-9]/gm) || []) {
+                    if (pressed.length) keyTimes.push(Math.round(now - pressed.shift()));
+                }
+            }
+        }
+    }).observe(%s, {childList: true});
+})()""" % panel

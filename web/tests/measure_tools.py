@@ -34,25 +34,11 @@ LOADED = "Number(document.body.dataset.loaded || 0)"
 
 # Long tasks, animation frames and the answers to '>' (a frame at a global step above 0 reaching
 # the console panel), counted from the moment this runs.
-WATCH = """(() => {
-    window.measured = {long: [], frames: 0, keys: [], progress: 0, shownAt: 0};
-    new PerformanceObserver((list) => {
-        for (const e of list.getEntries()) measured.long.push(Math.round(e.duration));
-    }).observe({type: 'longtask'});
+WATCH = devtools.watch_tasks_and_keys("document.getElementById('console')") + """;
+(() => {
+    window.measured = {long: longTasks, frames: 0, keys: keyTimes, progress: 0, shownAt: 0};
     const frame = () => { measured.frames++; requestAnimationFrame(frame); };
     requestAnimationFrame(frame);
-    const pressed = [];
-    addEventListener('keydown', () => pressed.push(performance.now()), true);
-    new MutationObserver((records) => {
-        const now = performance.now();
-        for (const record of records) {
-            for (const node of record.addedNodes) {
-                for (const f of node.textContent.match(/^GLOBAL STEP [1-9]/gm) || []) {
-                    if (pressed.length) measured.keys.push(Math.round(now - pressed.shift()));
-                }
-            }
-        }
-    }).observe(document.getElementById('console'), {childList: true});
     new MutationObserver(() => measured.progress++)
         .observe(document.getElementById('progress'), {attributes: true});
     new MutationObserver(() => requestAnimationFrame(() => {

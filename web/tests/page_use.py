@@ -360,31 +360,13 @@ def large_file(tools, base, scratch):
     text = panel(tools)
     rest = text.count("\n") - 91 * 91
     frame = text[text.rindex("           Start Draw"):].count("\n")
+    tools.evaluate(devtools.watch_tasks_and_keys(PANEL))
     tools.evaluate("""(() => {
-        window.longTasks = [];
-        new PerformanceObserver((list) => {
-            for (const e of list.getEntries()) longTasks.push(Math.round(e.duration));
-        }).observe({type: 'longtask'});
-        // Each '>' is answered by a frame at a global step above 0 in the panel.
-        window.keyTimes = [];
-        const pressed = [];
-        addEventListener('keydown', () => pressed.push(performance.now()), true);
-        new MutationObserver((records) => {
-            const now = performance.now();
-            for (const record of records) {
-                for (const node of record.addedNodes) {
-                    const frames = node.textContent.match(/^GLOBAL STEP [1-9]/gm) || [];
-                    for (const frame of frames) {
-                        keyTimes.push(Math.round(now - pressed.shift()));
-                    }
-                }
-            }
-        }).observe(%s, {childList: true});
         window.progress = [];
         new MutationObserver(() => progress.push(%s))
             .observe(document.getElementById('status'), {subtree: true, childList: true,
                                                          characterData: true});
-    })()""" % (PANEL, STATUS))
+    })()""" % STATUS)
     started = time.monotonic()
     choose_files(tools, [os.path.join(folder, n) for n in ("kvoTessa1F.txt", "kvoTessa1A.txt")])
     keys = 0
