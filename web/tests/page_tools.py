@@ -156,10 +156,10 @@ class Page:
             raise devtools.Failure("the page says: " + status)
         return status
 
-    def panel_make(self, spec):
-        """Fills the panel as spec says and presses Make or Import; returns the status line."""
+    def panel_make(self, request):
+        """Fills the panel as request says and presses Make or Import; returns the status line."""
         before = self.js(LOADED)
-        options = spec.get("options", {})
+        options = request.get("options", {})
         self.js("""(() => {
             for (const field of document.querySelectorAll('#tools [data-option]')) {
               if (field.type === 'checkbox') field.checked = false; else field.value = '';
@@ -171,13 +171,13 @@ class Page:
             for (const [name, value] of Object.entries(options)) {
               document.querySelector('#tools [data-option="' + name + '"]').value = value;
             }
-          })()""" % (repr(spec.get("cut", "")), "false" if spec.get("cut") else "true",
+          })()""" % (repr(request.get("cut", "")), "false" if request.get("cut") else "true",
                      repr(options).replace("'", '"')))
-        if "file" in spec:
+        if "file" in request:
             node = self.tools.call("Runtime.evaluate", expression="document.getElementById"
                                    "('data-file')")["result"]["objectId"]
             self.tools.call("DOM.setFileInputFiles", objectId=node,
-                            files=[os.path.join(self.data, spec["file"])])
+                            files=[os.path.join(self.data, request["file"])])
             self.tools.wait_for("document.getElementById('data-name').textContent !== ''",
                                 "the file chosen")
             self.js("document.getElementById('data-name').textContent = ''")
@@ -191,7 +191,7 @@ class Page:
                 document.querySelectorAll('#figure-parameters input')
                   .forEach((input, k) => { input.value = values[k]; });
                 document.getElementById('make').click();
-              })()""" % (repr(spec["figure"]), repr(spec.get("parameters", []))))
+              })()""" % (repr(request["figure"]), repr(request.get("parameters", []))))
         return self.shown(before)
 
     def save(self, button):
