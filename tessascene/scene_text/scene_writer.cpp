@@ -62,27 +62,13 @@ std::string shortestFloatTextFrom(float f, int first) {
 // generalNotation: snprintf rather than std::to_chars, which WebAssembly's C++ library lacks.
 // For a normal float the six-digit decimals lie more than ten float steps apart, so at most one
 // of them reads back as f, and a shorter decimal that reads back is that one without its
-// trailing zeros: one snprintf and one read settle most floats instead of up to six of each.
+// trailing zeros, as "%g" writes it: one snprintf and one read settle most floats.
 std::string shortestFloatText(float f) {
     if (std::fabs(f) < FLT_MIN) {
         return shortestFloatTextFrom(f, 1);
     }
-    char text[40];
-    std::snprintf(text, sizeof text, "%.5e", static_cast<double>(f));
-    if (readFloat(text) != f) {
-        return shortestFloatTextFrom(f, 7);
-    }
-    int digits = 0;
-    int significant = 1;
-    for (const char* c = text; *c != 'e'; ++c) {
-        if (*c >= '0' && *c <= '9') {
-            ++digits;
-            if (*c != '0') {
-                significant = digits;
-            }
-        }
-    }
-    return generalNotation(std::strtod(text, nullptr), significant);
+    const std::string text = generalNotation(f, 6);
+    return readFloat(text.c_str()) == f ? text : shortestFloatTextFrom(f, 7);
 }
 
 }  // namespace
