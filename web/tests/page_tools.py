@@ -346,7 +346,7 @@ def link_row(page, tool, tessaview, data, scratch):
     print("Link to this")
     page.open("?example=tesseract")
     page.js("document.getElementById('cut-kind').value = 'q'")
-    page.panel_make({"figure": "24-cell", "options": {"size": "2"}, "cut": "q"})
+    page.panel_make({"figure": "24-cell", "options": {"size": "2", "spin": "yz:10 xq"}, "cut": "q"})
     before = page.js(LOADED)
     page.js("""(() => { const s = document.getElementById('cut-offset'); s.value = 700;
                        s.dispatchEvent(new Event('input')); s.dispatchEvent(new Event('change'));
@@ -362,12 +362,15 @@ def link_row(page, tool, tessaview, data, scratch):
     page.tools.open(link, "document.body && document.body.dataset.ready === '1'", 120)
     page.shown(0)
     check("the link's cut is the slider's, not the middle", "q%3D0&" not in link, link)
+    spins = page.js("document.querySelector('[data-option=spin]').value")
+    check("the panel filled from the link keeps both spins", spins == "yz:10 xq", spins)
     opened = page.scene_files()
     offset = page.js("document.getElementById('cut-value').textContent")
     check("%s: opened fresh, the same files as the button" % link[link.index("?"):],
           opened == made and "keys=%3E%3E" in link)
     folder = os.path.join(scratch, "link")
-    want = tessascene(tool, ["slice", "24-cell", "--size", "2", "--at", "q=" + offset], data, folder)
+    want = tessascene(tool, ["slice", "24-cell", "--size", "2", "--spin", "yz:10", "--spin", "xq",
+                                   "--at", "q=" + offset], data, folder)
     check("... and tessascene's", opened == want)
     console = page.console()
     with xsession.Run(tessaview, {n: want[n].decode() for n in FILES}) as run:
